@@ -1,0 +1,28 @@
+#include "protocol/Sender.h"
+
+#include "console/ConsoleLog.h"
+#include "protocol/Codec.h"
+#include "usb/D2XXUnit.h"
+
+namespace quorvane {
+
+bool send_message(D2XXUnit &link, ConsoleLog &console, const QString &text, std::uint32_t n,
+                  bool purge_tx)
+{
+    if (n > link.tx_buffer.size() || decode_hex_text(text, link.tx_buffer.data(), n) != n) {
+        console.print_to_console(
+            QStringLiteral("Message not sent: \"%1\" does not make %2 bytes").arg(text.left(64)).arg(n));
+        return false;
+    }
+    if (purge_tx)
+        link.PurgeFTTransmit();
+    link.WriteFTDevice(n);
+    return true;
+}
+
+bool send_bypass(D2XXUnit &link, ConsoleLog &console, bool on)
+{
+    return send_message(link, console, on ? QStringLiteral("0D01") : QStringLiteral("0D00"), 2);
+}
+
+} // namespace quorvane
