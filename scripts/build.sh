@@ -6,6 +6,8 @@ dir="$1"; shift
 launcher=()
 if command -v ccache >/dev/null 2>&1; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  # Share cached objects between checkouts of the project.
+  export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=true
 fi
 cmake -S "$root" -B "$root/$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
 cmake --build "$root/$dir" -j "$(nproc)"
