@@ -1,0 +1,117 @@
+#pragma once
+// The editor's side of the microcontroller's serial bootloader: global erase,
+// Write Memory in 256-byte chunks, the version record and Go. Every reply is
+// checked against its bound; the first one that is not an ACK stops the
+// sequence and leaves the reason in `failure`.
+
+#include "firmware/BootloaderReply.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <vector>
+
+namespace quorvane {
+
+class D2XXUnit;
+class ConsoleLog;
+
+constexpr std::uint32_t flash_start_address = 0x08000000;
+constexpr std::uint32_t version_record_address = 0x0801FC00;
+constexpr std::uint32_t firmware_chunk_size = 256;
+constexpr std::uint32_t firmware_max_chunks = 512;
+
+constexpr std::uint8_t bootloader_sync = 0x7F;
+constexpr std::uint8_t bootloader_ack = 0x79;
+constexpr std::uint8_t bootloader_nack = 0x1F;
+inline const QString bootloader_ack_text = QStringLiteral("79");
+inline const QString bootloader_nack_text = QStringLiteral("1F");
+
+// Command bytes, each followed by its complement.
+constexpr std::array<std::uint8_t, 2> bootloader_write_memory = {0x31, 0xCE};
+constexpr std::array<std::uint8_t, 2> bootloader_erase_memory = {0x43, 0xBC};
+constexpr std::array<std::uint8_t, 2> bootloader_global_erase = {0xFF, 0x00};
+constexpr std::array<std::uint8_t, 2> bootloader_go = {0x21, 0xDE};
+
+// Default bounds of the reply waits.
+constexpr int bootloader_reply_timeout_ms = 1000;
+constexpr int bootloader_erase_timeout_ms = 40000;
+
+struct FirmwareChunk {
+    QByteArray data; // 1 to 256 bytes of the image
+    QString hex;     // the same bytes as upper-case hex text, for the console
+};
+
+class FirmwareUpgrade {
+public:
+    FirmwareUpgrade(D2XXUnit &link, ConsoleLog &console) : m_link(link), m_console(console) {}
+
+    // Loads the built-in image of that name (any case) into firmware_image.
+    // A name that matches no image leaves everything as it was and fails.
+    bool LoadFirmwareImage(const QString &name);
+    // Takes an image given directly (tests, benchmarks).
+    void setFirmwareImage(const QByteArray &image);
+
+    // Empty when the loaded image can be written; otherwise why it cannot:
+    // empty, more chunks than the table holds, or reaching the version record.
+    QString image_fit_problem() const;
+
+    // Waits for one reply and returns it as two hex digits, or empty text when
+    // none came; logs it. The outcome of the wait is kept in last_reply.
+    QString BootloaderWaitAck(int timeout_ms = bootloader_reply_timeout_ms);
+
+    // Cuts firmware_image into firmware_chunks; refuses an image that does not fit.
+    bool SplitFirmwareInChunks();
+    bool BootloaderEraseAll();
+    // Write Memory command and the address bootloader_address; `step` names
+    // the exchange in a failure.
+    bool BootloaderWriteCommand(const QString &step);
+    bool BootloaderWriteFirmware();
+    bool BootloaderWriteVersion(int version);
+    bool BootloaderGo();
+    // Sends the synchronisation byte until the bootloader answers ACK (fresh)
+    // or NACK (already synchronised), at most three times.
+    bool BootloaderResync();
+
+    static std::uint8_t calc_address_checksum(std::uint32_t address);
+    std::uint8_t calc_chunk_checksum(std::uint32_t k, std::uint8_t N) const;
+
+    // The stored version record for a version: 07, seven zeros, version, checksum.
+    static QByteArray version_record(std::uint8_t version);
+
+    // Called with (k, num_of_chunks) before chunk k is sent.
+    std::function<void(int value, int maximum)> progress;
+
+    int reply_timeout_ms = bootloader_reply_timeout_ms;
+    int erase_timeout_ms = bootloader_erase_timeout_ms;
+
+    std::uint32_t bootloader_address = 0;
+    QByteArray firmware_image;
+    std::uint32_t firmware_num_of_bytes = 0;
+    std::uint32_t num_of_chunks = 0;
+    std::uint32_t num_of_bytes_last_chunk = 0;
+    std::vector<FirmwareChunk> firmware_chunks;
+
+    // "step: reason" of the last operation that failed.
+    QString failure;
+    BootloaderReply last_reply;
+
+private:
+    bool write_bytes(std::initializer_list<std::uint8_t> bytes, const QString &step);
+    bool write_one_by_one(std::initializer_list<std::uint8_t> bytes, const QString &step);
+    bool write_block(const QByteArray &bytes, const QString &step);
+    bool expect_ack(const QString &step, int timeout_ms);
+    bool fail(const QString &step, const QString &reason);
+
+    D2XXUnit &m_link;
+    ConsoleLog &m_console;
+};
+
+// A wait bound as the user reads it: "1 s", "40 s", "250 ms".
+QString describe_timeout(int timeout_ms);
+
+} // namespace quorvane

@@ -1,0 +1,61 @@
+#include "firmware/SettingsErase.h"
+
+#include "console/ConsoleLog.h"
+#include "platform/Dialogs.h"
+#include "platform/Wait.h"
+#include "protocol/Sender.h"
+
+#include <QRegularExpression>
+#include <QStringList>
+
+namespace quorvane {
+
+QString erase_settings_warning()
+{
+    const QStringList lines = {
+        QStringLiteral("Are you sure you want to delete all settings?"),
+        QStringLiteral("This action will delete the Quorvane KQ5 algorithm and any other settings like presets and assignments"),
+        QStringLiteral("Erase settings is suggested in the following cases:"),
+        QStringLiteral("- the pedal is unresponsive/freezed after updates"),
+        QStringLiteral("- you want to switch to the Sorvanex"),
+        QStringLiteral("If you proceed with erasing you can always restore algorithm by:"),
+        QStringLiteral("- uploading the Quorvane KQ5 algorithm once again from \"Upload Selected\" button"),
+        QStringLiteral("- click Request"),
+        QStringLiteral("- set tuning and assignments as desired"),
+        QStringLiteral("- click Save Parameters, Set Tuning, Assign"),
+    };
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+bool SettingsErase::EraseEEPROM(const QString &i2cAddr)
+{
+    if (pedal_in_bootloader && pedal_in_bootloader()) {
+        m_dialogs.message(bootloader_busy_text);
+        return false;
+    }
+    static const QRegularExpression two_hex_digits(QStringLiteral("^[0-9A-Fa-f]{2}$"));
+    if (!two_hex_digits.match(i2cAddr).hasMatch()) {
+        m_dialogs.message(
+            QStringLiteral("Erase not sent: \"%1\" is no memory address of two hex digits.").arg(i2cAddr));
+        return false;
+    }
+    const QString text = QStringLiteral("0B") + i2cAddr.toUpper() + QStringLiteral("00") +
+                         QStringLiteral("0000");
+    m_console.print_to_console(QStringLiteral("erase message: ") + text);
+    const bool sent = send_message(m_link, m_console, text, std::uint32_t(text.size() / 2), true);
+    pause_ms(100);
+    return sent;
+}
+
+void SettingsErase::menuEraseSettingsClick()
+{
+    if (pedal_in_bootloader && pedal_in_bootloader()) {
+        m_dialogs.message(bootloader_busy_text);
+        return;
+    }
+    if (m_dialogs.confirm(erase_settings_warning()) == Answer::No)
+        return;
+    EraseEEPROM(QStringLiteral("50"));
+}
+
+} // namespace quorvane

@@ -1,0 +1,45 @@
+#pragma once
+// Erasing one of the pedal's I2C settings memories: from the main window's
+// "Erase Settings" (after a warning) and from the console's "Erase E2P".
+
+#include <QString>
+
+#include <functional>
+
+namespace quorvane {
+
+class D2XXUnit;
+class ConsoleLog;
+class Dialogs;
+
+// The warning shown before "Erase Settings": ten lines joined by CR LF.
+QString erase_settings_warning();
+
+// The refusal shown by every command that would send to the pedal's firmware
+// while the pedal runs its bootloader.
+inline const QString bootloader_busy_text =
+    QStringLiteral("The pedal is in its bootloader: finish or leave the firmware upgrade first.");
+
+class SettingsErase {
+public:
+    SettingsErase(D2XXUnit &link, ConsoleLog &console, Dialogs &dialogs)
+        : m_link(link), m_console(console), m_dialogs(dialogs) {}
+
+    // Whether the pedal is talking through its bootloader; nothing is sent then.
+    std::function<bool()> pedal_in_bootloader;
+
+    // Sends the erase message 0B <i2cAddr> 00 00 00 after purging the transmit
+    // queue, then pauses 100 ms. `i2cAddr` must be two hex digits; anything
+    // else is refused with a message. Returns whether the message was written.
+    bool EraseEEPROM(const QString &i2cAddr);
+
+    // "Erase Settings": warns, and on anything but No erases memory 0x50.
+    void menuEraseSettingsClick();
+
+private:
+    D2XXUnit &m_link;
+    ConsoleLog &m_console;
+    Dialogs &m_dialogs;
+};
+
+} // namespace quorvane

@@ -1,0 +1,418 @@
+// The bootloader client against a small bootloader behind the recording
+// driver: exact bytes and write boundaries, console lines, reply checking.
+
+#include "FakeBootloader.h"
+
+#include "console/ConsoleLog.h"
+#include "firmware/FirmwareUpgrade.h"
+#include "protocol/Codec.h"
+#include "support/Hex.h"
+#include "support/RecordingDriver.h"
+#include "support/ScriptedDialogs.h"
+#include "usb/D2XXUnit.h"
+
+#include <QtTest>
+
+#include <memory>
+
+using namespace quorvane;
+using namespace quorvane::test;
+
+namespace {
+
+QByteArray pattern_image(int size)
+{
+    QByteArray image(size, '\0');
+    for (int i = 0; i < size; ++i)
+        image[i] = char((i * 7 + i / 256) & 0xFF);
+    return image;
+}
+
+struct Rig {
+    RecordingDriver driver;
+    ScriptedDialogs dialogs;
+    ConsoleLog console;
+    D2XXUnit link{driver, dialogs};
+    FakeBootloader boot{driver};
+    FirmwareUpgrade client{link, console};
+    QList<QPair<int, int>> progress;
+
+    explicit Rig(bool synced = true)
+    {
+        driver.bridges = {{QStringLiteral("SN1"), QStringLiteral("KQ5")}};
+        link.Open_USB_Device_By_Serial_Number(QStringLiteral("SN1"));
+        client.progress = [this](int value, int maximum) { progress.append({value, maximum}); };
+        if (synced) {
+            link.tx_buffer[0] = 0x7F;
+            link.WriteFTDevice(1);
+            driver.rx.clear();
+            driver.writes.clear();
+        }
+    }
+    // Index in the console of the first line equal to `text` at or after `from`.
+    qsizetype line(const QString &text, qsizetype from = 0) const
+    {
+        return console.lines().indexOf(text, from);
+    }
+};
+
+} // namespace
+
+class TestBootloader : public QObject {
+    Q_OBJECT
+private slots:
+    void split_data();
+    void split();
+    void refusesImagesThatDoNotFit_data();
+    void refusesImagesThatDoNotFit();
+    void addressChecksum_data();
+    void addressChecksum();
+    void versionRecord_data();
+    void versionRecord();
+    void wireShapeOfAWholeSequence();
+    void replyWait_data();
+    void replyWait();
+    void stopsAtTheFirstBadReply_data();
+    void stopsAtTheFirstBadReply();
+    void eraseFailures_data();
+    void eraseFailures();
+    void unacknowledgedGoIsAFailure();
+    void resync_data();
+    void resync();
+};
+
+void TestBootloader::split_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("fullChunks");
+    QTest::addColumn<int>("lastBytes");
+    QTest::addColumn<int>("chunks");
+    QTest::addColumn<quint32>("lastAddress");
+    QTest::addColumn<int>("lastN");
+
+    QTest::newRow("53840 bytes") << 53840 << 210 << 80 << 211 << 0x0800D200u << 0x4F;
+    QTest::newRow("multiple of 256") << 51200 << 200 << 0 << 200 << 0x0800C700u << 0xFF;
+    QTest::newRow("51472 bytes") << 51472 << 201 << 16 << 202 << 0x0800C900u << 0x0F;
+    QTest::newRow("one byte") << 1 << 0 << 1 << 1 << 0x08000000u << 0x00;
+    QTest::newRow("largest that fits") << 0x1FC00 << 508 << 0 << 508 << 0x0801FB00u << 0xFF;
+}
+
+void TestBootloader::split()
+{
+    QFETCH(int, size);
+    QFETCH(int, fullChunks);
+    QFETCH(int, lastBytes);
+    QFETCH(int, chunks);
+    QFETCH(quint32, lastAddress);
+    QFETCH(int, lastN);
+
+    Rig rig;
+    const QByteArray image = pattern_image(size);
+    rig.client.setFirmwareImage(image);
+    QVERIFY(rig.client.SplitFirmwareInChunks());
+    QCOMPARE(rig.client.num_of_chunks, quint32(chunks));
+    QCOMPARE(rig.client.num_of_bytes_last_chunk, quint32(lastBytes));
+    QVERIFY(rig.line(QStringLiteral("num of chunks: %1").arg(fullChunks)) >= 0);
+    const qsizetype first = rig.line(QStringLiteral("num of bytes last chunk: %1").arg(lastBytes));
+    QVERIFY(first >= 0);
+    // The count is logged again just before the last chunk's lines.
+    const qsizetype again = rig.line(QStringLiteral("num of bytes last chunk: %1").arg(lastBytes), first + 1);
+    QCOMPARE(rig.console.lines().value(again + 1), QStringLiteral("chunk from string %1: ").arg(chunks - 1));
+    QCOMPARE(rig.console.lines().value(again + 2), rig.client.firmware_chunks.back().hex);
+
+    QVERIFY(rig.client.BootloaderEraseAll());
+    QVERIFY(rig.client.BootloaderWriteFirmware());
+    QCOMPARE(rig.boot.writes.size(), chunks);
+    QCOMPARE(rig.boot.writes.last().address, lastAddress);
+    const int lastSize = lastBytes ? lastBytes : 256;
+    QCOMPARE(rig.boot.writes.last().data.size(), lastSize);
+    QCOMPARE(rig.boot.flash.left(size), image);
+    QCOMPARE(rig.boot.nacks, 0);
+
+    // The last chunk went out as N, then the data, then the checksum.
+    const QList<QByteArray> &w = rig.driver.writes;
+    QCOMPARE(w.at(w.size() - 3), QByteArray(1, char(lastN)));
+    QCOMPARE(w.at(w.size() - 2), image.right(lastSize));
+
+    QCOMPARE(rig.progress.size(), chunks);
+    QCOMPARE(rig.progress.last(), qMakePair(chunks - 1, chunks));
+}
+
+void TestBootloader::refusesImagesThatDoNotFit_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::newRow("empty") << 0;
+    QTest::newRow("one byte into the version record") << 0x1FC00 + 1;
+    QTest::newRow("more than 512 chunks") << 512 * 256 + 1;
+}
+
+void TestBootloader::refusesImagesThatDoNotFit()
+{
+    QFETCH(int, size);
+    Rig rig;
+    rig.client.setFirmwareImage(pattern_image(size));
+    QVERIFY(!rig.client.image_fit_problem().isEmpty());
+    QVERIFY(!rig.client.SplitFirmwareInChunks());
+    QVERIFY(rig.client.failure.startsWith(QStringLiteral("image: ")));
+    QVERIFY(rig.client.firmware_chunks.empty());
+    QCOMPARE(rig.line(QStringLiteral("num of chunks: %1").arg(size / 256)), -1);
+    QVERIFY(rig.driver.writes.isEmpty());
+}
+
+void TestBootloader::addressChecksum_data()
+{
+    QTest::addColumn<quint32>("address");
+    QTest::addColumn<int>("checksum");
+    QTest::newRow("chunk 1") << 0x08000100u << 0x09;
+    QTest::newRow("version record") << 0x0801FC00u << 0xF5;
+    QTest::newRow("go") << 0x08000000u << 0x08;
+}
+
+void TestBootloader::addressChecksum()
+{
+    QFETCH(quint32, address);
+    QFETCH(int, checksum);
+    QCOMPARE(int(FirmwareUpgrade::calc_address_checksum(address)), checksum);
+
+    // And on the wire, after the command pair written one byte at a time.
+    Rig rig;
+    rig.client.bootloader_address = address;
+    QVERIFY(rig.client.BootloaderWriteCommand(QStringLiteral("test")));
+    QCOMPARE(rig.driver.writes.size(), 3);
+    QCOMPARE(spaced(rig.driver.writes[0]), QStringLiteral("31"));
+    QCOMPARE(spaced(rig.driver.writes[1]), QStringLiteral("CE"));
+    QCOMPARE(rig.driver.writes[2].size(), 5);
+    QCOMPARE(std::uint8_t(rig.driver.writes[2][4]), std::uint8_t(checksum));
+    QVERIFY(rig.line(QStringLiteral("Address: ") + hex8(address)) >= 0);
+    QVERIFY(rig.line(QStringLiteral("address checksum: ") + hex2(checksum)) >= 0);
+}
+
+void TestBootloader::versionRecord_data()
+{
+    QTest::addColumn<int>("version");
+    QTest::addColumn<QString>("record");
+    QTest::newRow("5") << 5 << "07 00 00 00 00 00 00 00 05 02";
+    QTest::newRow("6") << 6 << "07 00 00 00 00 00 00 00 06 01";
+    QTest::newRow("7") << 7 << "07 00 00 00 00 00 00 00 07 00";
+    QTest::newRow("8") << 8 << "07 00 00 00 00 00 00 00 08 0F";
+    QTest::newRow("9") << 9 << "07 00 00 00 00 00 00 00 09 0E";
+    QTest::newRow("10") << 10 << "07 00 00 00 00 00 00 00 0A 0D";
+}
+
+void TestBootloader::versionRecord()
+{
+    QFETCH(int, version);
+    QFETCH(QString, record);
+    Rig rig;
+    QVERIFY(rig.client.BootloaderWriteVersion(version));
+    const QList<QByteArray> &w = rig.driver.writes;
+    // 31, CE, address + checksum, then ten one-byte writes.
+    QCOMPARE(w.size(), 13);
+    QCOMPARE(spaced(w[2]), QStringLiteral("08 01 FC 00 F5"));
+    QByteArray sent;
+    for (int i = 3; i < 13; ++i) {
+        QCOMPARE(w[i].size(), 1);
+        sent += w[i];
+    }
+    QCOMPARE(spaced(sent), record);
+    QCOMPARE(int(rig.boot.versionByte()), version);
+    QCOMPARE(rig.boot.flash.mid(0x1FC00, 7), QByteArray(7, '\0'));
+}
+
+void TestBootloader::wireShapeOfAWholeSequence()
+{
+    Rig rig;
+    const QByteArray image = pattern_image(300);
+    rig.client.setFirmwareImage(image);
+    QVERIFY(rig.client.SplitFirmwareInChunks());
+    QVERIFY(rig.client.BootloaderEraseAll());
+    QVERIFY(rig.client.BootloaderWriteFirmware());
+    QVERIFY(rig.client.BootloaderWriteVersion(9));
+    QVERIFY(rig.client.BootloaderGo());
+
+    auto checksum = [](std::uint8_t n, const QByteArray &data) {
+        std::uint8_t c = n;
+        for (char b : data)
+            c ^= std::uint8_t(b);
+        return QByteArray(1, char(c));
+    };
+    QList<QByteArray> expected = {
+        bytes("43 BC"), bytes("FF 00"),
+        bytes("31"), bytes("CE"), bytes("08 00 00 00 08"),
+        bytes("FF"), image.left(256), checksum(0xFF, image.left(256)),
+        bytes("31"), bytes("CE"), bytes("08 00 01 00 09"),
+        bytes("2B"), image.mid(256), checksum(0x2B, image.mid(256)),
+        bytes("31"), bytes("CE"), bytes("08 01 FC 00 F5"),
+    };
+    for (char b : bytes("07 00 00 00 00 00 00 00 09 0E"))
+        expected.append(QByteArray(1, b));
+    for (char b : bytes("21 DE 08 00 00 00 08"))
+        expected.append(QByteArray(1, b));
+    QCOMPARE(rig.driver.writes, expected);
+    QVERIFY(rig.boot.started);
+    QCOMPARE(rig.boot.goAddress, 0x08000000u);
+
+    // Console lines of the steps, in order; the marked ones do not scroll.
+    const QStringList &lines = rig.console.lines();
+    qsizetype at = 0;
+    for (const char *text : {"Start Erase Command", "received: 79", "ACK", "Start Write Command",
+                             "SEND WRITE COMMAND", "SEND ADDRESS + CHECKSUM", "Address: 08000000",
+                             "address checksum: 08", "SEND N BYTE + DATA + CHECKSUM", "N_byte: FF",
+                             "chunk size: 256", "N_byte: 2B", "chunk size: 44", "Address: 0801FC00",
+                             "address checksum: F5", "SEND GO COMMAND", "Address: 08000000",
+                             "address checksum: 08"}) {
+        at = lines.indexOf(QString::fromLatin1(text), at);
+        QVERIFY2(at >= 0, text);
+    }
+}
+
+void TestBootloader::replyWait_data()
+{
+    QTest::addColumn<QByteArray>("arrives");
+    QTest::addColumn<bool>("queueFails");
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QStringList>("lines");
+
+    QTest::newRow("ack") << bytes("79") << false << "79"
+                         << QStringList{"num of bytes received: 1", "received: 79", "ACK"};
+    QTest::newRow("two bytes together") << bytes("79 1F") << false << "79"
+                                        << QStringList{"num of bytes received: 2", "received: 79", "ACK"};
+    QTest::newRow("nack") << bytes("1F") << false << "1F"
+                          << QStringList{"num of bytes received: 1", "received: 1F", "NOT ACK"};
+    QTest::newRow("other byte") << bytes("00") << false << "00"
+                                << QStringList{"num of bytes received: 1", "received: 00"};
+    QTest::newRow("silence") << QByteArray() << false << "" << QStringList{"received: "};
+    QTest::newRow("queue query fails") << bytes("79") << true << "" << QStringList{"received: "};
+}
+
+void TestBootloader::replyWait()
+{
+    QFETCH(QByteArray, arrives);
+    QFETCH(bool, queueFails);
+    QFETCH(QString, reply);
+    QFETCH(QStringList, lines);
+
+    Rig rig(false);
+    rig.driver.onWrite = nullptr;
+    rig.driver.queueReply(arrives);
+    if (queueFails)
+        rig.driver.failNext(QStringLiteral("queue"), FT_IO_ERROR);
+    QCOMPARE(rig.client.BootloaderWaitAck(50), reply);
+    QCOMPARE(rig.console.lines(), lines);
+    if (!queueFails)
+        QVERIFY(rig.driver.rx.isEmpty()); // the second byte went with the purge
+}
+
+void TestBootloader::stopsAtTheFirstBadReply_data()
+{
+    QTest::addColumn<int>("chunk");
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<QString>("failure");
+
+    QTest::newRow("nack at chunk 0") << 0 << false
+                                     << "chunk 0 at address 0x08000000, data: the bootloader answered NOT ACK";
+    QTest::newRow("nack at chunk 5") << 5 << false
+                                     << "chunk 5 at address 0x08000500, data: the bootloader answered NOT ACK";
+    QTest::newRow("silent at chunk 7") << 7 << true
+                                       << "chunk 7 at address 0x08000700, data: no reply from the bootloader within 50 ms";
+}
+
+void TestBootloader::stopsAtTheFirstBadReply()
+{
+    QFETCH(int, chunk);
+    QFETCH(bool, silent);
+    QFETCH(QString, failure);
+
+    Rig rig;
+    rig.client.reply_timeout_ms = 50;
+    (silent ? rig.boot.silentAtWrite : rig.boot.nackAtWrite) = chunk;
+    rig.client.setFirmwareImage(pattern_image(10 * 256 + 3));
+    QVERIFY(rig.client.SplitFirmwareInChunks());
+    QVERIFY(!rig.client.BootloaderWriteFirmware());
+    QCOMPARE(rig.client.failure, failure);
+    QCOMPARE(rig.boot.writes.size(), chunk);
+    // Nothing after the failed chunk's checksum byte.
+    QCOMPARE(rig.driver.writes.last().size(), 1);
+    QCOMPARE(rig.driver.writes.at(rig.driver.writes.size() - 2).size(), 256);
+    QCOMPARE(rig.progress.last(), qMakePair(chunk, 11));
+}
+
+void TestBootloader::eraseFailures_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("writes");
+    QTest::addColumn<QString>("failure");
+    QTest::newRow("silent erase") << "silentErase" << 2 << "erase: no reply from the bootloader within 80 ms";
+    QTest::newRow("unplugged") << "unplug" << 1 << "erase: the link to the pedal failed";
+    QTest::newRow("write refused") << "write" << 0 << "erase: the link to the pedal failed while sending";
+}
+
+void TestBootloader::eraseFailures()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, writes);
+    QFETCH(QString, failure);
+
+    Rig rig;
+    rig.client.reply_timeout_ms = 50;
+    rig.client.erase_timeout_ms = 80;
+    if (fault == "silentErase")
+        rig.boot.silentErase = true;
+    if (fault == "unplug") {
+        rig.boot.silent = true;
+        rig.driver.failAlways(QStringLiteral("queue"), FT_IO_ERROR);
+    }
+    if (fault == "write")
+        rig.driver.failAlways(QStringLiteral("write"), FT_IO_ERROR);
+    QVERIFY(!rig.client.BootloaderEraseAll());
+    QCOMPARE(rig.client.failure, failure);
+    QCOMPARE(rig.driver.writes.size(), writes);
+    QVERIFY(rig.dialogs.messages.size() <= 1); // the link layer's own report at most
+}
+
+void TestBootloader::unacknowledgedGoIsAFailure()
+{
+    Rig rig;
+    rig.client.reply_timeout_ms = 50;
+    rig.boot.silent = true;
+    QVERIFY(!rig.client.BootloaderGo());
+    QCOMPARE(rig.client.failure, QStringLiteral("start: no reply from the bootloader within 50 ms"));
+    // Stopped after the command pair: no address went out.
+    QCOMPARE(rig.driver.writes.size(), 2);
+}
+
+void TestBootloader::resync_data()
+{
+    QTest::addColumn<bool>("fresh");
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<int>("syncBytes");
+    QTest::newRow("fresh bootloader answers ACK") << true << false << true << 1;
+    QTest::newRow("synchronised bootloader answers NACK") << false << false << true << 2;
+    QTest::newRow("silent bootloader") << false << true << false << 3;
+}
+
+void TestBootloader::resync()
+{
+    QFETCH(bool, fresh);
+    QFETCH(bool, silent);
+    QFETCH(bool, ok);
+    QFETCH(int, syncBytes);
+
+    Rig rig(!fresh);
+    rig.client.reply_timeout_ms = 50;
+    rig.boot.silent = silent;
+    QCOMPARE(rig.client.BootloaderResync(), ok);
+    QCOMPARE(rig.driver.writes, QList<QByteArray>(syncBytes, bytes("7F")));
+    if (!ok)
+        QCOMPARE(rig.client.failure,
+                 QStringLiteral("synchronisation: no reply from the bootloader within 50 ms"));
+    else {
+        // Ready for a command: a write goes through.
+        rig.client.bootloader_address = 0x08000000;
+        QVERIFY(rig.client.BootloaderWriteCommand(QStringLiteral("after resync")));
+    }
+}
+
+QTEST_MAIN(TestBootloader)
+#include "tst_bootloader.moc"
