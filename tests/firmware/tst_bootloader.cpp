@@ -79,6 +79,8 @@ private slots:
     void unacknowledgedGoIsAFailure();
     void resync_data();
     void resync();
+    void loadImage_data();
+    void loadImage();
 };
 
 void TestBootloader::split_data()
@@ -412,6 +414,35 @@ void TestBootloader::resync()
         rig.client.bootloader_address = 0x08000000;
         QVERIFY(rig.client.BootloaderWriteCommand(QStringLiteral("after resync")));
     }
+}
+
+void TestBootloader::loadImage_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("size");
+    QTest::newRow("list text") << "Firmware_10" << 51472;
+    QTest::newRow("resource name") << "FIRMWARE_8" << 50720;
+    QTest::newRow("lower case") << "firmware_5" << 53840;
+    QTest::newRow("unknown") << "Firmware_11" << -1;
+    QTest::newRow("empty") << "" << -1;
+}
+
+void TestBootloader::loadImage()
+{
+    QFETCH(QString, name);
+    QFETCH(int, size);
+    Rig rig;
+    rig.client.setFirmwareImage(pattern_image(3));
+    QCOMPARE(rig.client.LoadFirmwareImage(name), size >= 0);
+    if (size < 0) {
+        QCOMPARE(rig.client.firmware_num_of_bytes, 3u);
+        QVERIFY(rig.client.failure.startsWith(QStringLiteral("image: ")));
+        return;
+    }
+    QCOMPARE(rig.client.firmware_num_of_bytes, quint32(size));
+    QCOMPARE(rig.client.firmware_image.size(), size);
+    QCOMPARE(rig.console.last(), QStringLiteral("Firmware num of bytes: %1").arg(size));
+    QVERIFY(rig.client.image_fit_problem().isEmpty());
 }
 
 QTEST_MAIN(TestBootloader)
