@@ -1,0 +1,332 @@
+#include "protocol/DeviceConnection.h"
+
+#include "console/ConsoleLog.h"
+#include "platform/Dialogs.h"
+#include "platform/Wait.h"
+#include "protocol/Codec.h"
+#include "protocol/Sender.h"
+#include "usb/D2XXUnit.h"
+
+#include <QListWidget>
+
+namespace quorvane {
+
+namespace {
+
+const QString linked_suffix = QStringLiteral(" linked");
+const QString no_device = QStringLiteral("No device found");
+
+// The pedal's reply is written before it is read: its request is answered
+// within this pause.
+constexpr int status_reply_pause_ms = 200;
+
+// A text of decimal digits as a number; anything else raises the conversion
+// error (a nibble of 10 or more in a version field, for instance).
+int decimal_of(const QString &text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    if (!ok || text.isEmpty() || text.front() == u'+' || text.front() == u'-')
+        throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return value;
+}
+
+} // namespace
+
+int status_reply_values_needed(int firmware_version)
+{
+    // The parameter block ends at index 81, one later when the reply carries
+    // the bypass state.
+    return firmware_version >= bypass_state_firmware ? 83 : 82;
+}
+
+DeviceConnection::DeviceConnection(D2XXUnit &link, ConsoleLog &console, Dialogs &dialogs,
+                                   QObject *parent)
+    : QObject(parent),
+      reader(link, console),
+      reception(link, console, exchange),
+      m_link(link),
+      m_console(console),
+      m_dialogs(dialogs)
+{
+    Timer_USB_Read.setObjectName(QStringLiteral("Timer_USB_Read"));
+    Timer_USB_Read.setInterval(receive_tick_interval_ms);
+    connect(&Timer_USB_Read, &QTimer::timeout, this, &DeviceConnection::Timer_USB_ReadTimer);
+    reception.is_linked = [this] { return is_linked; };
+    reception.on_bridge_lost = [this] { bridge_lost(); };
+}
+
+void DeviceConnection::ListDevicesAtStartup()
+{
+    if (m_link.GetFTDeviceCount() != FT_OK || m_link.ft_device_count == 0)
+        return;
+    for (std::uint32_t index = 0; index < m_link.ft_device_count; ++index) {
+        if (m_link.GetFTDeviceSerialNo(index) != FT_OK)
+            continue;
+        const QString serial = m_link.ft_list_text;
+        if (m_link.GetFTDeviceDescription(index) != FT_OK)
+            continue;
+        controls.setText(QStringLiteral("menuSerialNumber"),
+                         controls.text(QStringLiteral("menuSerialNumber")) + serial);
+        device_serial_number = serial;
+        device_description = m_link.ft_list_text;
+        controls.setText(QStringLiteral("lblDeviceName"), device_description);
+    }
+}
+
+void DeviceConnection::ScanForDevices()
+{
+    controls.setText(QStringLiteral("lblDeviceName"), QStringLiteral("Device Name"));
+    std::uint32_t count = 0;
+    if (m_link.GetFTDeviceCount() == FT_OK)
+        count = m_link.ft_device_count;
+    m_console.print_to_console(QStringLiteral("FT device count: %1").arg(count));
+    if (count == 0) {
+        m_dialogs.message(no_device);
+        controls.setText(QStringLiteral("lblDeviceName"), no_device);
+        return;
+    }
+    bool listed = false;
+    for (std::uint32_t index = 0; index < count; ++index) {
+        // A bridge whose serial number or description cannot be read is
+        // passed over: the previous bridge's text must not stand for it.
+        if (m_link.GetFTDeviceSerialNo(index) != FT_OK)
+            continue;
+        const QString serial = m_link.ft_list_text;
+        m_console.print_to_console(QStringLiteral("FT_Device_String: ") + serial);
+        if (m_link.GetFTDeviceDescription(index) != FT_OK)
+            continue;
+        device_serial_number = serial;
+        device_description = m_link.ft_list_text;
+        controls.setText(QStringLiteral("lblDeviceName"), device_description);
+        m_dialogs.message(device_description + QStringLiteral(" found, click Link"));
+        controls.setEnabled(QStringLiteral("menuConnect"), true);
+        listed = true;
+    }
+    if (!listed)
+        controls.setText(QStringLiteral("lblDeviceName"), no_device);
+}
+
+bool DeviceConnection::LinkDevice()
+{
+    m_console.print_to_console(QStringLiteral("serial number: ") + device_serial_number);
+    if (m_link.Open_USB_Device_By_Serial_Number(device_serial_number) != FT_OK) {
+        // Whatever the report switch says, a link that did not open is told.
+        m_dialogs.message(QStringLiteral("Could not open ") + device_description);
+        return false;
+    }
+    const QString name = controls.text(QStringLiteral("lblDeviceName"));
+    if (!name.endsWith(linked_suffix))
+        controls.setText(QStringLiteral("lblDeviceName"), name + linked_suffix);
+    m_link.SetFTBaudRate();
+    m_link.SetFTDataCharacteristics();
+    m_console.print_to_console(
+        QStringLiteral("FT_HANDLE: 0x%1").arg(QString::number(m_link.ft_handle, 16).toUpper(), 8, QLatin1Char('0')));
+    m_console.print_without_scroll(QStringLiteral("baud rate = %1").arg(m_link.link_baud_rate));
+    return true;
+}
+
+void DeviceConnection::menuScanClick()
+{
+    exchange.run_exclusive([this] { ScanForDevices(); });
+}
+
+void DeviceConnection::ConnectOnClick()
+{
+    exchange.run_exclusive([this] {
+        if (is_linked || !LinkDevice())
+            return;
+        const bool bootloader_ready = bootloader_mode && bootloader_handshake && bootloader_handshake();
+        is_linked = true;
+        reception.reset();
+        controls.setEnabled({"menuFirmwareUpgradeMode", "menuDisconnect", "menuLoadPreset",
+                             "menuSavePreset", "menuLoadAlgorithmFromFile", "menuEraseSettings",
+                             "menuInstrument"},
+                            true);
+        if (effects.enable_effect_controls)
+            effects.enable_effect_controls(true);
+        controls.setEnabled({"btnUpload", "btnRequest"}, !bootloader_ready);
+        controls.setEnabled({"menuScan", "menuConnect"}, false);
+        Timer_USB_Read.start();
+        emit linkChanged(true);
+        if (!upgrade_mode_pending)
+            RequestDeviceStatus();
+    });
+}
+
+void DeviceConnection::unlink_controls()
+{
+    QString name = controls.text(QStringLiteral("lblDeviceName"));
+    name.remove(linked_suffix);
+    controls.setText(QStringLiteral("lblDeviceName"), name);
+    controls.setEnabled({"menuScan", "menuConnect"}, true);
+    controls.setEnabled({"menuDisconnect", "btnUpload", "btnRequest", "btnAssign", "btnSaveParameters",
+                         "btnSetFootswitchMode", "btnSetTuning", "menuMIDI", "menuUploadTuningsData",
+                         "menuEraseSettings", "menuLoadPreset", "menuSavePreset",
+                         "menuLoadAlgorithmFromFile", "menuInstrument"},
+                        false);
+    if (effects.enable_effect_controls)
+        effects.enable_effect_controls(false);
+    is_linked = false;
+    Timer_USB_Read.stop();
+    reception.reset();
+    emit linkChanged(false);
+}
+
+void DeviceConnection::menuDisconnectClick()
+{
+    exchange.run_exclusive([this] {
+        if (m_link.CloseFTDevice() != FT_OK)
+            return;
+        unlink_controls();
+    });
+}
+
+void DeviceConnection::bridge_lost()
+{
+    m_link.CloseFTDevice(); // the bridge is gone; its answer does not matter
+    unlink_controls();
+    m_console.print_to_console(QStringLiteral("The pedal was disconnected."));
+    m_dialogs.message(QStringLiteral("The pedal was disconnected."));
+}
+
+void DeviceConnection::Timer_USB_ReadTimer()
+{
+    reception.ReceiveTick();
+}
+
+void DeviceConnection::btnRequestClick()
+{
+    exchange.run_exclusive([this] {
+        if (set_updating_from_pedal)
+            set_updating_from_pedal(true);
+        RequestDeviceStatus();
+    });
+}
+
+void DeviceConnection::select_effect(int position)
+{
+    if (QListWidget *list = controls.effectList())
+        list->setCurrentRow(position);
+}
+
+void DeviceConnection::RequestDeviceStatus()
+{
+    auto hold = exchange.hold();
+    Timer_USB_Read.stop();
+
+    // Every way out puts the reception tick back (when linked); a report that
+    // was neither accepted nor refused for its versions leaves the live edits
+    // of the effect window working.
+    struct Restore {
+        DeviceConnection &c;
+        bool decided = false;
+        ~Restore()
+        {
+            if (!decided && c.set_updating_from_pedal)
+                c.set_updating_from_pedal(false);
+            if (c.is_linked)
+                c.Timer_USB_Read.start();
+        }
+    } restore{*this};
+
+    send_message(m_link, m_console, QStringLiteral("0200"), 2, true);
+    wait_ms(status_reply_pause_ms);
+
+    const ReplyStatus status = reader.ReadReplyValues(bootloader_mode);
+    if (status == ReplyStatus::TimedOut) {
+        m_console.print_to_console(QStringLiteral("The pedal did not answer."));
+        m_dialogs.message(QStringLiteral("The pedal did not answer."));
+        return;
+    }
+    if (status == ReplyStatus::QueueFailed) {
+        m_console.print_to_console(QStringLiteral("No status reply: the receive queue could not be read."));
+        return;
+    }
+    const std::vector<std::uint8_t> &values = reader.received_bytes_array;
+    const int count = reader.last_reply_count;
+    if (count == 0 || count < status_reply_values_needed(values[0])) {
+        m_console.print_to_console(QStringLiteral("Incomplete status reply: %1 values").arg(count));
+        m_dialogs.message(QStringLiteral("Incomplete status reply from the pedal (%1 values)").arg(count));
+        return;
+    }
+
+    device_firmware_version = QString::number(values[0]);
+    controls.setText(QStringLiteral("lblFirmwareVersion"), QStringLiteral("Device Firmware: ") + device_firmware_version);
+    m_console.print_to_console(QStringLiteral("Firmware Version: ") + device_firmware_version);
+
+    device_algorithm_version = hex2(values[1]) + hex2(values[2]);
+    m_console.print_to_console(QStringLiteral("Algorithm version: ") + device_algorithm_version);
+    controls.setText(QStringLiteral("lblAlgorithmVersion"), QStringLiteral("Device Algorithm: ") + device_algorithm_version);
+
+    device_effect_number = hex2(values[3]);
+    m_console.print_to_console(QStringLiteral("Effect Number: ") + device_effect_number);
+
+    const int firmware = values[0];
+    const bool has_bypass_state = firmware >= bypass_state_firmware;
+    auto run = [&](const StatusDecoders::Decoder &decoder, int start) {
+        if (decoder)
+            decoder(values, start);
+    };
+    run(decoders.decode_footswitch_mode, 4);
+    run(decoders.decode_assignments, 5);
+    run(decoders.decode_tuning, 20);
+    if (has_bypass_state)
+        run(decoders.getBypassStatus, 22);
+    run(decoders.decode_parameter_dump, has_bypass_state ? 23 : 22);
+
+    m_console.print_to_console(QStringLiteral("Current device firmware: ") + device_firmware_version);
+    m_console.print_to_console(QStringLiteral("Most recent firmware: %1").arg(latest_firmware_version));
+
+    auto close_effect_window = [this] {
+        if (effects.close_effect_window)
+            effects.close_effect_window();
+    };
+    if (firmware < latest_firmware_version) {
+        restore.decided = true;
+        close_effect_window();
+        m_dialogs.message(QStringLiteral("A firmware upgrade is required. Upgrade to Firmware %1")
+                              .arg(latest_firmware_version));
+        return;
+    }
+
+    const QListWidget *list = controls.effectList();
+    const int carried = list ? list->count() : 0;
+    auto load_effect = [&](int position) {
+        select_effect(position);
+        if (effects.GetResourceFile)
+            effects.GetResourceFile();
+    };
+
+    if (decimal_of(device_algorithm_version) < latest_algorithm_version) {
+        restore.decided = true;
+        close_effect_window();
+        m_dialogs.message(QStringLiteral("Upload the latest version of Quorvane KQ5 algorithm:\r\n"
+                                         "Upload Quorvane KQ5 00%1")
+                              .arg(latest_algorithm_version));
+        const int position = decimal_of(device_effect_number);
+        if (position < carried)
+            load_effect(position);
+        return;
+    }
+
+    const int position = decimal_of(device_effect_number);
+    if (position >= carried) {
+        restore.decided = true;
+        m_console.print_to_console(QStringLiteral("Effect %1 is not in the effect list").arg(position));
+        m_dialogs.message(QStringLiteral("The pedal runs effect %1, which this editor does not carry.")
+                              .arg(position));
+        return;
+    }
+    load_effect(position);
+    if (effects.OpenEffectWindow)
+        effects.OpenEffectWindow();
+    controls.setEnabled({"btnAssign", "btnSaveParameters", "btnSetFootswitchMode", "btnSetTuning",
+                         "menuMIDI", "menuUploadTuningsData"},
+                        true);
+    restore.decided = true;
+    if (set_updating_from_pedal)
+        set_updating_from_pedal(false);
+}
+
+} // namespace quorvane

@@ -1,0 +1,130 @@
+#pragma once
+// Finding the pedal, linking to it and unlinking, keeping the main window's
+// commands in step with the connection, the reception tick, and the status
+// report that asks the pedal for everything at once.
+//
+// The parameter decoders, the effect list's image loading and the effect
+// window belong to other subsystems; they are reached through the hooks
+// below, which the composition root fills in. An unset hook does nothing.
+
+#include "protocol/Exchange.h"
+#include "protocol/Reception.h"
+#include "protocol/ReplyReader.h"
+#include "protocol/WindowControls.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace quorvane {
+
+class D2XXUnit;
+class ConsoleLog;
+class Dialogs;
+
+// The decoders of the parameter block of the status reply; each reads the
+// reply's values from its start index on.
+struct StatusDecoders {
+    using Decoder = std::function<void(const std::vector<std::uint8_t> &values, int start)>;
+    Decoder decode_footswitch_mode;
+    Decoder decode_assignments;
+    Decoder decode_tuning;
+    Decoder getBypassStatus;
+    Decoder decode_parameter_dump;
+};
+
+// The effect list's image and the effect settings window.
+struct EffectHooks {
+    // Loads the image of the selected list entry.
+    std::function<void()> GetResourceFile;
+    // Shows the effect settings window for the loaded effect.
+    std::function<void()> OpenEffectWindow;
+    // Closes the effect settings window if it is showing.
+    std::function<void()> close_effect_window;
+    // Enables or disables every control of the effect settings window.
+    std::function<void(bool)> enable_effect_controls;
+};
+
+// Status reply layout.
+constexpr int status_first_decoded_index = 4;
+constexpr int bypass_state_firmware = 9; // firmware that reports the bypass state
+int status_reply_values_needed(int firmware_version);
+
+class DeviceConnection : public QObject {
+    Q_OBJECT
+public:
+    DeviceConnection(D2XXUnit &link, ConsoleLog &console, Dialogs &dialogs,
+                     QObject *parent = nullptr);
+
+    // The main window whose controls this drives (labels, buttons, menu
+    // items, the effect list).
+    void bindWindow(QObject *window) { controls.setRoot(window); }
+
+    // Listing and linking.
+    void ListDevicesAtStartup();
+    void ScanForDevices();
+    bool LinkDevice();
+    void menuScanClick();
+    void ConnectOnClick();
+    void menuDisconnectClick();
+    void Timer_USB_ReadTimer();
+
+    // The status report.
+    void RequestDeviceStatus();
+    void btnRequestClick();
+
+    bool exchange_busy() const { return exchange.exchange_busy(); }
+
+    // Closes the link after the bridge went away, whatever the close says,
+    // and sets every control as Unlink does.
+    void bridge_lost();
+
+    ExchangeGuard exchange;
+    ReplyReader reader;
+    Reception reception;
+    WindowControls controls;
+    QTimer Timer_USB_Read;
+
+    // Connection state.
+    QString device_serial_number;
+    QString device_description;
+    bool is_linked = false;
+    bool bootloader_mode = false;
+    bool upgrade_mode_pending = false;
+
+    // What the pedal reported last.
+    QString device_firmware_version = QStringLiteral("0");
+    QString device_algorithm_version;
+    QString device_effect_number;
+
+    // The newest firmware and algorithm the editor carries.
+    int latest_firmware_version = 10;
+    int latest_algorithm_version = 0;
+
+    StatusDecoders decoders;
+    EffectHooks effects;
+    // The bootloader hand-shake that follows the open while bootloader_mode
+    // is set; returns whether the bootloader acknowledged.
+    std::function<bool()> bootloader_handshake;
+    // Sets the flag that keeps the effect window's live edits quiet while a
+    // requested report fills it.
+    std::function<void(bool)> set_updating_from_pedal;
+
+signals:
+    void linkChanged(bool linked);
+
+private:
+    void unlink_controls();
+    void select_effect(int position);
+
+    D2XXUnit &m_link;
+    ConsoleLog &m_console;
+    Dialogs &m_dialogs;
+};
+
+} // namespace quorvane
