@@ -1,0 +1,281 @@
+#include "widgets/ArcDial.h"
+
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QAccessibleWidget>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QStyleOption>
+#include <QWheelEvent>
+
+#include <cmath>
+
+namespace quorvane {
+
+namespace {
+
+constexpr int sweep_start = -135; // minimum end of the drawn arc
+constexpr int sweep_span = 270;   // clockwise to -45
+
+int wrap_degrees(int degrees)
+{
+    int a = degrees % 360;
+    if (a <= -180)
+        a += 360;
+    else if (a > 180)
+        a -= 360;
+    return a;
+}
+
+// How far along the drawn arc the pointer stands, in degrees clockwise from
+// the minimum end; a pointer in the gap shows the nearer end.
+int swept_degrees(int angle)
+{
+    const int s = ((sweep_start - angle) % 360 + 360) % 360;
+    if (s <= sweep_span)
+        return s;
+    return s < sweep_span + (360 - sweep_span) / 2 ? sweep_span : 0;
+}
+
+class ArcDialAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit ArcDialAccessible(ArcDial *dial) : QAccessibleWidget(dial, QAccessible::Dial) {}
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return QString::number(dial()->angle());
+        return QAccessibleWidget::text(t);
+    }
+
+    QVariant currentValue() const override { return dial()->angle(); }
+    void setCurrentValue(const QVariant &value) override
+    {
+        // A disabled dial takes no input from anyone.
+        bool ok = false;
+        const int degrees = value.toInt(&ok);
+        if (ok && dial()->isEnabled())
+            dial()->setAngle(degrees);
+    }
+    QVariant maximumValue() const override { return 180; }
+    QVariant minimumValue() const override { return -179; }
+    QVariant minimumStepSize() const override { return 1; }
+
+    QStringList actionNames() const override
+    {
+        return QStringList{increaseAction(), decreaseAction()} + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString &name) override
+    {
+        if (!dial()->isEnabled())
+            return;
+        if (name == increaseAction())
+            dial()->turnClockwise(1);
+        else if (name == decreaseAction())
+            dial()->turnClockwise(-1);
+        else
+            QAccessibleWidget::doAction(name);
+    }
+
+private:
+    ArcDial *dial() const { return static_cast<ArcDial *>(widget()); }
+};
+
+QAccessibleInterface *arc_dial_accessible(const QString &class_name, QObject *object)
+{
+    if (class_name == QLatin1String(ArcDial::staticMetaObject.className()) && object
+        && object->isWidgetType())
+        return new ArcDialAccessible(static_cast<ArcDial *>(object));
+    return nullptr;
+}
+
+} // namespace
+
+ArcDial::ArcDial(QWidget *parent) : QWidget(parent)
+{
+    static const bool factory_installed = [] {
+        QAccessible::installFactory(arc_dial_accessible);
+        return true;
+    }();
+    Q_UNUSED(factory_installed);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_Hover);
+    QSizePolicy policy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setSizePolicy(policy);
+}
+
+void ArcDial::setAngle(int degrees)
+{
+    const int a = wrap_degrees(degrees);
+    if (a == m_angle)
+        return;
+    m_angle = a;
+    update();
+    QAccessibleValueChangeEvent event(this, m_angle);
+    QAccessible::updateAccessibility(&event);
+    emit angleChanged(m_angle);
+}
+
+void ArcDial::turnClockwise(int steps)
+{
+    // Counter-clockwise is positive, so clockwise lowers the angle.
+    setAngle(m_angle - steps % 360);
+}
+
+bool ArcDial::angleAt(const QPointF &point, int *angle) const
+{
+    const QPointF centre = QRectF(rect()).center();
+    const double dx = point.x() - centre.x();
+    const double dy = centre.y() - point.y(); // screen y grows downwards
+    if (std::hypot(dx, dy) < 2.0)
+        return false;
+    *angle = wrap_degrees(int(std::lround(std::atan2(dy, dx) * 180.0 / M_PI)));
+    return true;
+}
+
+void ArcDial::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Right:
+        turnClockwise(1);
+        break;
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+        turnClockwise(-1);
+        break;
+    case Qt::Key_PageUp:
+        turnClockwise(10);
+        break;
+    case Qt::Key_PageDown:
+        turnClockwise(-10);
+        break;
+    case Qt::Key_Home:
+        setAngle(sweep_start);
+        break;
+    case Qt::Key_End:
+        setAngle(sweep_start - sweep_span);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void ArcDial::wheelEvent(QWheelEvent *event)
+{
+    const QPoint delta = event->angleDelta();
+    int d = delta.y() != 0 ? delta.y() : delta.x();
+    if (event->inverted())
+        d = -d;
+    // One degree per notch (120 units); finer wheels add up to whole notches.
+    m_wheelRemainder += d;
+    const int steps = m_wheelRemainder / 120;
+    m_wheelRemainder -= steps * 120;
+    if (steps != 0)
+        turnClockwise(steps);
+    event->accept();
+}
+
+void ArcDial::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    m_dragging = true;
+    int a;
+    if (angleAt(event->position(), &a))
+        setAngle(a);
+    event->accept();
+}
+
+void ArcDial::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_dragging) {
+        QWidget::mouseMoveEvent(event);
+        return;
+    }
+    int a;
+    if (angleAt(event->position(), &a))
+        setAngle(a);
+    event->accept();
+}
+
+void ArcDial::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_dragging = false;
+    event->accept();
+}
+
+void ArcDial::paintEvent(QPaintEvent *)
+{
+    QStyleOption option;
+    option.initFrom(this);
+    const QPalette &pal = option.palette;
+
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+
+    const qreal side = qMin(width(), height());
+    const QPointF centre = QRectF(rect()).center();
+    const qreal track_width = qMax<qreal>(2.0, side * 0.085);
+    const qreal track_radius = side / 2 - track_width / 2 - 0.5;
+    const QRectF track_rect(centre.x() - track_radius, centre.y() - track_radius,
+                            2 * track_radius, 2 * track_radius);
+
+    // Track behind the sweep, then the value arc from the minimum end.
+    QColor track = pal.color(QPalette::WindowText);
+    track.setAlphaF(0.22f);
+    p.setPen(QPen(track, track_width, Qt::SolidLine, Qt::RoundCap));
+    p.drawArc(track_rect, (sweep_start - sweep_span) * 16, sweep_span * 16);
+
+    const QColor accent = pal.color(QPalette::Highlight);
+    const int swept = swept_degrees(m_angle);
+    if (swept > 0) {
+        p.setPen(QPen(accent, track_width, Qt::SolidLine, Qt::RoundCap));
+        p.drawArc(track_rect, sweep_start * 16, -swept * 16);
+    }
+
+    // Knob face: a softly shaded disc with a fine rim.
+    const qreal knob_radius = track_radius - track_width - side * 0.04;
+    const QColor face = pal.color(QPalette::Button);
+    QLinearGradient shade(centre.x(), centre.y() - knob_radius, centre.x(), centre.y() + knob_radius);
+    shade.setColorAt(0.0, face.lighter(118));
+    shade.setColorAt(1.0, face.darker(122));
+    QColor rim = pal.color(QPalette::WindowText);
+    rim.setAlphaF(0.35f);
+    p.setPen(QPen(rim, 1.0));
+    p.setBrush(shade);
+    p.drawEllipse(centre, knob_radius, knob_radius);
+
+    // Pointer: a short line from near the centre to the face's edge.
+    const double radians = m_angle * M_PI / 180.0;
+    const QPointF direction(std::cos(radians), -std::sin(radians));
+    const QPointF inner = centre + direction * (knob_radius * 0.30);
+    const QPointF outer = centre + direction * (knob_radius * 0.82);
+    p.setPen(QPen(pal.color(QPalette::ButtonText), qMax<qreal>(1.5, side * 0.06), Qt::SolidLine,
+                  Qt::RoundCap));
+    p.drawLine(inner, outer);
+
+    if (hasFocus()) {
+        QColor ring = accent;
+        ring.setAlphaF(0.55f);
+        p.setPen(QPen(ring, 1.2));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(centre, knob_radius + 1.6, knob_radius + 1.6);
+    }
+}
+
+} // namespace quorvane
