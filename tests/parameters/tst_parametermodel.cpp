@@ -307,6 +307,34 @@ private slots:
         QCOMPARE(model.address(ParameterRow::dry), 0x000B);
     }
 
+    // The images that ship with the editor.
+    void addressesFromBuiltInImages_data()
+    {
+        QTest::addColumn<QString>("resource");
+        QTest::addColumn<ParameterRow>("row");
+        QTest::addColumn<int>("address");
+        QTest::newRow("0008 Dry") << "QUORVANE_KQ5_0008" << ParameterRow::dry << 0x000B;
+        QTest::newRow("0008 Input Level") << "QUORVANE_KQ5_0008" << ParameterRow::input_level << 0x000A;
+        QTest::newRow("0008 Range") << "QUORVANE_KQ5_0008" << ParameterRow::range << 0x00F0;
+        QTest::newRow("0008 High Notes Cut") << "QUORVANE_KQ5_0008" << ParameterRow::high_notes_cut << 0x000C;
+        QTest::newRow("0010 Sub Mix") << "QUORVANE_KQ5_0010" << ParameterRow::sub_mix << 0x00E7;
+        QTest::newRow("0011 -1 Oct") << "QUORVANE_KQ5_0011" << ParameterRow::minus_1_oct << 0x0078;
+        QTest::newRow("0011 Pitch") << "QUORVANE_KQ5_0011" << ParameterRow::harmonic_pitch << 0x0073;
+    }
+    void addressesFromBuiltInImages()
+    {
+        QFETCH(QString, resource);
+        QFETCH(ParameterRow, row);
+        QFETCH(int, address);
+        QFile file(QStringLiteral(":/") + resource);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        ParameterModel model;
+        QVERIFY(load_parameter_addresses(model, QString::fromLatin1(file.readAll())));
+        QCOMPARE(int(model.address(row)), address);
+        for (int i = 0; i < parameter_count; ++i)
+            QVERIFY(model.has_image_address(ParameterRow(i)));
+    }
+
     void unreadFieldsMayHoldAnything()
     {
         ParameterModel model;
