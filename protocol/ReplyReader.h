@@ -22,11 +22,9 @@ class D2XXUnit;
 class ConsoleLog;
 
 // How long a reader waits for the first byte of an answer (and, once it has
-// come, for the rest of a line that is still on its way).
+// come, for the rest of a line that is still on its way). Callers with slower
+// steps pass their own bound (a negative value waits without limit).
 constexpr int reply_timeout_ms = 2000;
-// Default bound of a bootloader reply wait; callers with slower steps pass
-// their own (a negative value waits without limit).
-constexpr int bootloader_reply_timeout_ms = 5000;
 
 enum class ReplyStatus {
     Ok,          // a reply was read (it may still hold no values)
@@ -58,7 +56,7 @@ public:
     // Waits for the bootloader's answer and sets `reply` to its first byte as
     // two upper-case hex digits ("79" for the acknowledge byte), empty when
     // nothing came or the queue query failed. Further bytes are dropped.
-    ReplyStatus ReadBootloaderReply(QString &reply, int timeout_ms = bootloader_reply_timeout_ms);
+    ReplyStatus ReadBootloaderReply(QString &reply, int timeout_ms = reply_timeout_ms);
 
     // The values of the last parsed reply, read by index.
     std::vector<std::uint8_t> received_bytes_array;
