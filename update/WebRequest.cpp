@@ -1,0 +1,84 @@
+#include "update/WebRequest.h"
+
+#include "platform/Wait.h"
+
+#include <QElapsedTimer>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+
+#include <climits>
+
+namespace quorvane {
+
+WebReply web_get(QNetworkAccessManager &manager, const QUrl &url, int idle_timeout_ms,
+                 int total_timeout_ms)
+{
+    WebReply result;
+    if (!url.isValid() || url.host().isEmpty()) {
+        result.error = QStringLiteral("Invalid server address: %1").arg(url.toString());
+        return result;
+    }
+
+    QNetworkRequest request(url);
+    // Never from https to http, as Qt's default policy already promises.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
+    QNetworkReply *reply = manager.get(request);
+
+    QElapsedTimer sinceData;
+    sinceData.start();
+    QElapsedTimer total;
+    total.start();
+    const auto touched = [&sinceData] { sinceData.restart(); };
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, touched);
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, touched);
+
+    bool timedOut = false;
+    // The wait helper bounds each slice; the loop restarts it while data flows.
+    while (!reply->isFinished()) {
+        const int idleLeft = idle_timeout_ms - static_cast<int>(sinceData.elapsed());
+        const int totalLeft = total_timeout_ms > 0
+                                  ? total_timeout_ms - static_cast<int>(total.elapsed())
+                                  : INT_MAX;
+        const int slice = std::min(idleLeft, totalLeft);
+        if (slice <= 0) {
+            timedOut = true;
+            break;
+        }
+        wait_until([reply] { return reply->isFinished(); }, std::min(slice, 100));
+    }
+
+    if (timedOut) {
+        reply->abort();
+        result.error = QStringLiteral("The server did not answer within %1 s")
+                           .arg(idle_timeout_ms / 1000.0);
+        delete reply;
+        return result;
+    }
+
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    result.replied = status.isValid();
+    if (result.replied) {
+        result.status = status.toInt();
+        result.statusText =
+            reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().trimmed();
+        if (result.statusText.isEmpty())
+            result.statusText = QString::number(result.status);
+        result.body = reply->readAll();
+        // An HTTP error status shows up as a reply error too; for a 200 reply
+        // any error means the transfer broke off.
+        const auto error = reply->error();
+        result.complete = error == QNetworkReply::NoError
+                          || (result.status != 200 && error >= QNetworkReply::ContentAccessDenied);
+        if (error != QNetworkReply::NoError)
+            result.error = reply->errorString();
+    } else {
+        result.error = reply->errorString();
+    }
+    delete reply;
+    return result;
+}
+
+} // namespace quorvane
