@@ -356,16 +356,17 @@ private slots:
         QVERIFY(count_near(image, green) > 30 * ratio * ratio);
     }
 
-    // A look at both, light and dark, for the eye: written beside the build.
+    // A look at both, light, dark and disabled, for the eye: written beside the build.
     void panelPicture()
     {
         QWidget panel;
-        panel.resize(250, 110);
+        panel.resize(250, 165);
         const int angles[] = {-135, -179, 90, -45};
-        for (int row = 0; row < 2; ++row) {
+        for (int row = 0; row < 3; ++row) {
             QWidget *box = new QWidget(&panel);
             box->setGeometry(0, row * 55, 250, 55);
             box->setAutoFillBackground(true);
+            box->setEnabled(row != 2); // the last row as before the first link
             if (row == 1)
                 box->setStyleSheet(QStringLiteral(
                     "QWidget { background-color: #23262b; color: #e6e6e6;"
@@ -383,7 +384,7 @@ private slots:
         }
         panel.ensurePolished();
         const QImage image = render(&panel, 3, QStringLiteral("panel"));
-        QCOMPARE(image.size(), QSize(750, 330));
+        QCOMPARE(image.size(), QSize(750, 495));
     }
 };
 
