@@ -230,7 +230,8 @@ std::unique_ptr<QMainWindow> controlGallery()
 
 QColor windowBackground(int look)
 {
-    const Rule *rule = findRule(parseRules(look_style_sheet(look)), QStringLiteral("QWidget"));
+    const QList<Rule> rules = parseRules(look_style_sheet(look));
+    const Rule *rule = findRule(rules, QStringLiteral("QWidget"));
     return rule ? QColor(rule->properties.value("background-color")) : QColor();
 }
 
