@@ -29,6 +29,16 @@ std::uint32_t decode_hex_text(const QString &text, std::uint8_t *destination, st
     return done;
 }
 
+std::uint32_t count_hex_bytes(const QString &text, std::uint32_t n)
+{
+    std::uint32_t done = 0;
+    for (qsizetype pos = 0; done < n && pos + 1 < text.size(); pos += 2, ++done) {
+        if (hex_digit_value(text[pos]) < 0 || hex_digit_value(text[pos + 1]) < 0)
+            break;
+    }
+    return done;
+}
+
 QString encode_hex_text(const std::uint8_t *source, std::uint32_t n)
 {
     static const char digits[] = "0123456789ABCDEF";

@@ -24,6 +24,10 @@ public:
 // last one stored keep their contents.
 std::uint32_t decode_hex_text(const QString &text, std::uint8_t *destination, std::uint32_t n);
 
+// How many of the first n bytes `text` spells, without storing them: what
+// decode_hex_text would return.
+std::uint32_t count_hex_bytes(const QString &text, std::uint32_t n);
+
 // n bytes as 2n upper-case hex digits.
 QString encode_hex_text(const std::uint8_t *source, std::uint32_t n);
 

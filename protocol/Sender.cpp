@@ -9,11 +9,14 @@ namespace quorvane {
 bool send_message(D2XXUnit &link, ConsoleLog &console, const QString &text, std::uint32_t n,
                   bool purge_tx)
 {
-    if (n > link.tx_buffer.size() || decode_hex_text(text, link.tx_buffer.data(), n) != n) {
+    // Checked before anything is decoded, so a refused message leaves
+    // tx_buffer as it was.
+    if (n > link.tx_buffer.size() || count_hex_bytes(text, n) != n) {
         console.print_to_console(
             QStringLiteral("Message not sent: \"%1\" does not make %2 bytes").arg(text.left(64)).arg(n));
         return false;
     }
+    decode_hex_text(text, link.tx_buffer.data(), n);
     if (purge_tx)
         link.PurgeFTTransmit();
     link.WriteFTDevice(n);

@@ -14,7 +14,9 @@ class ConsoleLog;
 // Writes the n bytes that `text` spells. A text that does not decode into all
 // n bytes is refused: nothing is written (the stale tail of tx_buffer must
 // never reach the pedal) and the refusal is logged. With purge_tx the
-// transmit queue is purged before the write. Returns whether it was written.
+// transmit queue is purged before the write. Returns false only for a refused
+// message; a write the bridge fails is reported by the link layer and the
+// caller goes on as if it had gone out.
 bool send_message(D2XXUnit &link, ConsoleLog &console, const QString &text, std::uint32_t n,
                   bool purge_tx = false);
 

@@ -2,6 +2,7 @@
 
 #include "platform/Dialogs.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace quorvane {

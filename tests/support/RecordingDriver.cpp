@@ -25,10 +25,10 @@ FT_STATUS RecordingDriver::injected(const QString &operation)
     return status;
 }
 
-static void copy_text(char *buffer, const QString &text)
+static void copy_text(char *buffer, const QString &text, bool unterminated)
 {
-    const QByteArray bytes = text.toLatin1().left(FT_LIST_TEXT_SIZE - 1);
-    std::memset(buffer, 0, FT_LIST_TEXT_SIZE);
+    const QByteArray bytes = text.toLatin1().left(FT_LIST_TEXT_SIZE - (unterminated ? 0 : 1));
+    std::memset(buffer, unterminated ? '#' : 0, FT_LIST_TEXT_SIZE);
     std::memcpy(buffer, bytes.constData(), size_t(bytes.size()));
 }
 
@@ -48,7 +48,7 @@ FT_STATUS RecordingDriver::listSerialNumber(std::uint32_t index, char *buffer)
         return s;
     if (index >= std::uint32_t(bridges.size()))
         return FT_DEVICE_NOT_FOUND;
-    copy_text(buffer, bridges[int(index)].serial);
+    copy_text(buffer, bridges[int(index)].serial, unterminatedListTexts);
     return FT_OK;
 }
 
@@ -59,7 +59,7 @@ FT_STATUS RecordingDriver::listDescription(std::uint32_t index, char *buffer)
         return s;
     if (index >= std::uint32_t(bridges.size()))
         return FT_DEVICE_NOT_FOUND;
-    copy_text(buffer, bridges[int(index)].description);
+    copy_text(buffer, bridges[int(index)].description, unterminatedListTexts);
     return FT_OK;
 }
 

@@ -56,6 +56,8 @@ public:
     QString openSerial;      // serial number given to the last open
     std::uint32_t baudRate = 0;
     std::uint8_t wordLength = 0, stopBits = 0, parity = 0;
+    // Listing texts fill all 64 bytes with no NUL, as a careless driver might.
+    bool unterminatedListTexts = false;
 
 private:
     FT_STATUS injected(const QString &operation);
