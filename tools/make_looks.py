@@ -118,7 +118,7 @@ TEXT_ON = [
     ("button_fg", "button"), ("button_fg", "button_hover"), ("muted", "button_off"),
     ("accent_fg", "accent"),
     ("bar_fg", "bar_bg"), ("muted", "bar_bg"), ("menu_fg", "menu_bg"), ("muted", "menu_bg"),
-    ("tip_fg", "tip_bg"),
+    ("tip_fg", "tip_bg"), ("fg", "dial_knob"), ("switch_knob", "switch_on"), ("bg", "muted"),
 ]
 
 MIN_CONTRAST = 4.5
@@ -134,6 +134,19 @@ def luminance(colour):
 def contrast(a, b):
     la, lb = sorted((luminance(a), luminance(b)), reverse=True)
     return (la + 0.05) / (lb + 0.05)
+
+
+def complete(look):
+    """Adds the colours that follow from the others."""
+    look = dict(look)
+    if luminance(look["bg"]) < 0.2:
+        # Dark looks: a light knob on a deep track reads at a glance.
+        look.setdefault("switch_on", look["chunk"])
+        look.setdefault("switch_knob", look["fg"])
+    else:
+        look.setdefault("switch_on", look["accent"])
+        look.setdefault("switch_knob", look["accent_fg"])
+    return look
 
 
 def widget_rules(look):
@@ -158,7 +171,8 @@ def svg(shape, colour):
 
 def main():
     failures = []
-    for number, look in enumerate(LOOKS):
+    looks = [complete(look) for look in LOOKS]
+    for number, look in enumerate(looks):
         for text, background in TEXT_ON:
             ratio = contrast(look[text], look[background])
             if ratio < MIN_CONTRAST:
@@ -171,7 +185,7 @@ def main():
     template = string.Template(TEMPLATE.read_text())
     (OUT / "images").mkdir(parents=True, exist_ok=True)
     files = []
-    for number, look in enumerate(LOOKS):
+    for number, look in enumerate(looks):
         values = dict(look, number=str(number))
         values["widgets"] = widget_rules(values)
         name = f"STYLE_{number}"

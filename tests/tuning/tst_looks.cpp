@@ -4,6 +4,8 @@
 
 #include "support/ScriptedDialogs.h"
 #include "tuning/Looks.h"
+#include "widgets/ArcDial.h"
+#include "widgets/ToggleSwitch.h"
 
 #include <QAction>
 #include <QApplication>
@@ -11,6 +13,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -221,6 +224,20 @@ std::unique_ptr<QMainWindow> controlGallery()
     text->setFixedHeight(40);
     layout->addWidget(text);
     layout->addWidget(new QLineEdit(QStringLiteral("08080000")));
+    auto *knobs = new QHBoxLayout;
+    for (bool enabled : {true, false}) {
+        auto *dial = new ArcDial;
+        dial->setAngle(enabled ? 90 : -90);
+        dial->setEnabled(enabled);
+        knobs->addWidget(dial);
+        auto *toggle = new ToggleSwitch;
+        toggle->setCheckable(true);
+        toggle->setChecked(true);
+        toggle->setEnabled(enabled);
+        knobs->addWidget(toggle);
+        knobs->addWidget(new ToggleSwitch);
+    }
+    layout->addLayout(knobs);
     auto *progress = new QProgressBar;
     progress->setValue(42);
     layout->addWidget(progress);
@@ -268,6 +285,8 @@ private slots:
     void everyLookKeepsTextReadable_data();
     void everyLookKeepsTextReadable();
     void contrastCheckerFindsPoorPairs();
+    void dialAndSwitchTakeTheLook_data();
+    void dialAndSwitchTakeTheLook();
 
 private:
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -491,7 +510,7 @@ void TestLooks::everyLookKeepsTextReadable()
                              "QPushButton:disabled", "QLabel", "QListWidget", "QComboBox",
                              "QCheckBox", "QRadioButton", "QGroupBox", "QPlainTextEdit", "QTextEdit",
                              "QLineEdit", "QProgressBar", "QProgressBar::chunk", "QScrollBar:vertical",
-                             "QMessageBox", "QToolTip"})
+                             "QMessageBox", "QToolTip", "quorvane--ArcDial", "quorvane--ToggleSwitch"})
         QVERIFY2(selectors.contains(QLatin1String(kind)), kind);
 }
 
@@ -508,6 +527,37 @@ void TestLooks::contrastCheckerFindsPoorPairs()
     QCOMPARE(contrastFailures(base + "QListView { selection-color: #000000; selection-background-color: #333333; }").size(), 1);
     QCOMPARE(contrastFailures(base + "QPushButton:hover { background-color: #222222; }").size(), 1);
     QVERIFY(contrastFailures(base + "QScrollBar::handle { background-color: #222222; }").isEmpty());
+}
+
+void TestLooks::dialAndSwitchTakeTheLook_data()
+{
+    everyLookParsesOnEveryControl_data();
+}
+
+void TestLooks::dialAndSwitchTakeTheLook()
+{
+    QFETCH(int, look);
+    const QList<Rule> rules = parseRules(look_style_sheet(look));
+    const Rule *dialRule = findRule(rules, QStringLiteral("quorvane--ArcDial"));
+    const Rule *switchRule = findRule(rules, QStringLiteral("quorvane--ToggleSwitch"));
+    QVERIFY(dialRule && switchRule);
+    Looks looks(m_dialogs);
+    QVERIFY(looks.apply_look(look));
+    QWidget window;
+    auto *dial = new ArcDial(&window);
+    auto *toggle = new ToggleSwitch(&window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    // The face, the pointer and the value arc of the dial; the switch's fill and knob.
+    const QPalette dialPalette = dial->palette();
+    QCOMPARE(dialPalette.color(QPalette::Button), QColor(dialRule->properties["background-color"]));
+    QCOMPARE(dialPalette.color(QPalette::ButtonText), QColor(dialRule->properties["color"]));
+    QCOMPARE(dialPalette.color(QPalette::Highlight), QColor(dialRule->properties["selection-background-color"]));
+    const QPalette switchPalette = toggle->palette();
+    QCOMPARE(switchPalette.color(QPalette::WindowText), QColor(switchRule->properties["color"]));
+    QCOMPARE(switchPalette.color(QPalette::Highlight), QColor(switchRule->properties["selection-background-color"]));
+    QCOMPARE(switchPalette.color(QPalette::HighlightedText), QColor(switchRule->properties["selection-color"]));
 }
 
 QTEST_MAIN(TestLooks)
