@@ -113,6 +113,10 @@ bool PedalFaults::parse(const QString &text, QString *error)
         out = arg.toLongLong(&ok);
         return ok && out >= 0;
     };
+    static const QStringList known = {"silent", "nack-at", "short-status", "hex-letter-status",
+                                      "late-upload", "unplug-after"};
+    if (!known.contains(name))
+        return fail(QStringLiteral("unknown fault: %1").arg(name));
     const bool wantsArg = name != QLatin1String("silent") && name != QLatin1String("hex-letter-status");
     if (wantsArg && arg.isEmpty())
         return fail(QStringLiteral("fault %1 needs a value (%1=...)").arg(name));
@@ -220,7 +224,8 @@ qint64 PedalModel::now() const
 
 void PedalModel::note(const QString &text)
 {
-    m_log << text;
+    if (m_options.keepLog)
+        m_log << text;
     if (onLog)
         onLog(text);
 }

@@ -50,6 +50,7 @@ struct PedalOptions {
     // A pseudo-terminal carries no parity: the pedal then takes the line as
     // always matching its mode.
     bool lineFollowsMode = false;
+    bool keepLog = true; // keep the log in memory as well as handing it to onLog
     PedalFaults faults;
 };
 

@@ -1,0 +1,220 @@
+// kq5-pedal-sim: the virtual pedal on a pseudo-terminal. Prints the
+// terminal's path as its first line of output and serves it until SIGINT or
+// SIGTERM. The POSIX terminal calls live here and nowhere else.
+
+#include "simulator/PedalModel.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTextStream>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace quorvane;
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void onSignal(int)
+{
+    g_stop = 1;
+}
+
+int fail(const QString &text)
+{
+    std::fprintf(stderr, "kq5-pedal-sim: %s\n", qPrintable(text));
+    return 2;
+}
+
+bool parseInt(const QString &text, int low, int high, int &out)
+{
+    bool ok = false;
+    const int v = text.toInt(&ok);
+    if (!ok || v < low || v > high)
+        return false;
+    out = v;
+    return true;
+}
+
+speed_t baudOf(speed_t code)
+{
+    switch (code) {
+    case B1200: return 1200;
+    case B2400: return 2400;
+    case B4800: return 4800;
+    case B9600: return 9600;
+    case B19200: return 19200;
+    case B38400: return 38400;
+    case B57600: return 57600;
+    case B115200: return 115200;
+    case B230400: return 230400;
+    default: return 115200;
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kq5-pedal-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "The virtual Quorvane KQ5 pedal on a pseudo-terminal.\n"
+        "Prints the terminal's path on the first line and serves it until SIGINT or SIGTERM."));
+    parser.addHelpOption();
+    const QCommandLineOption firmware(QStringLiteral("firmware"),
+                                      QStringLiteral("Firmware version in flash, 5 to 10 (default 10)."),
+                                      QStringLiteral("N"), QStringLiteral("10"));
+    const QCommandLineOption algorithm(QStringLiteral("algorithm"),
+                                       QStringLiteral("Effect algorithm in the settings memory, four digits (default 0011; 0000: none)."),
+                                       QStringLiteral("NNNN"), QStringLiteral("0011"));
+    const QCommandLineOption effect(QStringLiteral("effect"),
+                                    QStringLiteral("Selected effect number, 0 to 99 (default 0)."),
+                                    QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption bootloader(QStringLiteral("bootloader"),
+                                        QStringLiteral("Start in the bootloader, as a pedal held in upgrade mode."));
+    const QCommandLineOption paced(QStringLiteral("paced"),
+                                   QStringLiteral("Pace the traffic as the real line and bridge would."));
+    const QCommandLineOption latency(QStringLiteral("latency-ms"),
+                                     QStringLiteral("The bridge's receive latency when paced (default 16)."),
+                                     QStringLiteral("N"), QStringLiteral("16"));
+    const QCommandLineOption fault(QStringLiteral("fault"),
+                                   QStringLiteral("A fault, repeatable: silent, nack-at=STEP (erase, chunk:K, version, go), "
+                                                  "short-status=N, hex-letter-status, late-upload=MS, unplug-after=BYTES."),
+                                   QStringLiteral("NAME[=ARG]"));
+    const QCommandLineOption log(QStringLiteral("log"),
+                                 QStringLiteral("Write every message received and sent to FILE, one line each."),
+                                 QStringLiteral("FILE"));
+    parser.addOptions({firmware, algorithm, effect, bootloader, paced, latency, fault, log});
+    if (!parser.parse(app.arguments()))
+        return fail(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()));
+
+    PedalOptions options;
+    if (!parseInt(parser.value(firmware), 5, 10, options.firmware))
+        return fail(QStringLiteral("--firmware takes a version from 5 to 10"));
+    const QString algo = parser.value(algorithm);
+    if (!QRegularExpression(QStringLiteral("^[0-9]{4}$")).match(algo).hasMatch())
+        return fail(QStringLiteral("--algorithm takes four decimal digits, e.g. 0011"));
+    options.algorithm = algo.toInt();
+    if (!parseInt(parser.value(effect), 0, 99, options.effect))
+        return fail(QStringLiteral("--effect takes a number from 0 to 99"));
+    if (!parseInt(parser.value(latency), 0, 1000, options.latencyMs))
+        return fail(QStringLiteral("--latency-ms takes milliseconds from 0 to 1000"));
+    options.bootloader = parser.isSet(bootloader);
+    options.paced = parser.isSet(paced);
+    for (const QString &f : parser.values(fault)) {
+        QString error;
+        if (!options.faults.parse(f, &error))
+            return fail(error);
+    }
+    // A pseudo-terminal carries no parity: the pedal takes its own mode as the line.
+    options.lineFollowsMode = true;
+    options.keepLog = false;
+
+    QFile logFile;
+    if (parser.isSet(log)) {
+        logFile.setFileName(parser.value(log));
+        if (!logFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+            return fail(QStringLiteral("cannot write the log %1: %2").arg(logFile.fileName(), logFile.errorString()));
+    }
+
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+        return fail(QStringLiteral("cannot open a pseudo-terminal: %1").arg(qt_error_string(errno)));
+    const char *name = ptsname(master);
+    if (!name)
+        return fail(QStringLiteral("pseudo-terminal has no name"));
+    const QByteArray path(name);
+    // Keep the other end open ourselves, raw, so the terminal neither hangs up
+    // between clients nor cooks what the pedal sends.
+    const int slave = open(path.constData(), O_RDWR | O_NOCTTY);
+    if (slave < 0)
+        return fail(QStringLiteral("cannot open %1: %2").arg(QString::fromLatin1(path), qt_error_string(errno)));
+    termios raw{};
+    tcgetattr(slave, &raw);
+    cfmakeraw(&raw);
+    cfsetspeed(&raw, B115200);
+    tcsetattr(slave, TCSANOW, &raw);
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    PedalModel model(options);
+    model.setBaudRate(115200);
+    model.setDataCharacteristics(8, 0, 0);
+    if (logFile.isOpen()) {
+        model.onLog = [&logFile](const QString &line) {
+            logFile.write(line.toUtf8() + '\n');
+            logFile.flush();
+        };
+    }
+
+    std::printf("%s\n", path.constData());
+    std::fflush(stdout);
+
+    QByteArray pending; // for the terminal, not yet taken by it
+    int status = 0;
+    while (!g_stop) {
+        const qint64 next = model.microsToNextOutput();
+        int timeout = 100;
+        if (next >= 0)
+            timeout = int(std::min<qint64>(100, (next + 999) / 1000));
+        if (!pending.isEmpty())
+            timeout = std::min(timeout, 5);
+        pollfd fd{master, short(POLLIN | (pending.isEmpty() ? 0 : POLLOUT)), 0};
+        const int ready = poll(&fd, 1, timeout);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            status = fail(QStringLiteral("poll: %1").arg(qt_error_string(errno)));
+            break;
+        }
+        if (fd.revents & POLLIN) {
+            // The client's line speed paces the model when asked to.
+            termios line{};
+            if (tcgetattr(slave, &line) == 0)
+                model.setBaudRate(std::uint32_t(baudOf(cfgetospeed(&line))));
+            char buffer[4096];
+            const ssize_t n = read(master, buffer, sizeof buffer);
+            if (n > 0)
+                model.receive(QByteArray(buffer, int(n)));
+        }
+        if (model.unplugged()) {
+            std::fprintf(stderr, "kq5-pedal-sim: unplugged\n");
+            break;
+        }
+        pending += model.takeOutput();
+        while (!pending.isEmpty()) {
+            const ssize_t n = write(master, pending.constData(), size_t(pending.size()));
+            if (n <= 0)
+                break; // the terminal is full; try again when it drains
+            pending.remove(0, int(n));
+        }
+    }
+    close(slave);
+    close(master);
+    if (logFile.isOpen())
+        logFile.close();
+    return status;
+}
