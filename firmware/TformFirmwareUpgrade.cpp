@@ -1,0 +1,64 @@
+#include "firmware/TformFirmwareUpgrade.h"
+
+#include "firmware/UpgradeProcedure.h"
+#include "ui_TformFirmwareUpgrade.h"
+
+#include <QCloseEvent>
+#include <QSignalBlocker>
+
+namespace quorvane {
+
+TformFirmwareUpgrade::TformFirmwareUpgrade(QWidget *parent)
+    : QWidget(parent, Qt::Window), m_ui(std::make_unique<Ui::TformFirmwareUpgrade>())
+{
+    m_ui->setupUi(this);
+    connect(m_ui->cmbFirmwareChoose, &QComboBox::currentIndexChanged, this,
+            [this] { FirmwareSelect(); });
+    connect(m_ui->btnUpgradeFirmware, &QPushButton::clicked, this,
+            [this] { btnUpgradeFirmwareClick(); });
+}
+
+TformFirmwareUpgrade::~TformFirmwareUpgrade() = default;
+
+QComboBox *TformFirmwareUpgrade::cmbFirmwareChoose() const { return m_ui->cmbFirmwareChoose; }
+QPushButton *TformFirmwareUpgrade::btnUpgradeFirmware() const { return m_ui->btnUpgradeFirmware; }
+QProgressBar *TformFirmwareUpgrade::ProgressBar1() const { return m_ui->ProgressBar1; }
+
+void TformFirmwareUpgrade::FormShow()
+{
+    {
+        const QSignalBlocker blocker(m_ui->cmbFirmwareChoose);
+        m_ui->cmbFirmwareChoose->setCurrentIndex(m_ui->cmbFirmwareChoose->count() - 1);
+    }
+    FirmwareSelect();
+}
+
+void TformFirmwareUpgrade::FirmwareSelect()
+{
+    if (m_procedure)
+        m_procedure->FirmwareSelect(m_ui->cmbFirmwareChoose->currentText());
+}
+
+void TformFirmwareUpgrade::btnUpgradeFirmwareClick()
+{
+    if (m_procedure)
+        m_procedure->btnUpgradeFirmwareClick();
+}
+
+void TformFirmwareUpgrade::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TformFirmwareUpgrade::closeEvent(QCloseEvent *event)
+{
+    if (m_procedure && !m_procedure->FormClose()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+} // namespace quorvane

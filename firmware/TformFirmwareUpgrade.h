@@ -1,0 +1,48 @@
+#pragma once
+// The firmware upgrade window: the image list, the "Upgrade Firmware" button
+// and the progress bar. Its handlers hand over to the upgrade procedure.
+
+#include <QWidget>
+
+#include <memory>
+
+class QComboBox;
+class QProgressBar;
+class QPushButton;
+
+namespace Ui {
+class TformFirmwareUpgrade;
+}
+
+namespace quorvane {
+
+class UpgradeProcedure;
+
+class TformFirmwareUpgrade : public QWidget {
+    Q_OBJECT
+public:
+    explicit TformFirmwareUpgrade(QWidget *parent = nullptr);
+    ~TformFirmwareUpgrade() override;
+
+    void setProcedure(UpgradeProcedure *procedure) { m_procedure = procedure; }
+
+    QComboBox *cmbFirmwareChoose() const;
+    QPushButton *btnUpgradeFirmware() const;
+    QProgressBar *ProgressBar1() const;
+
+    // Selects the newest image, "Firmware_10", every time the window opens.
+    void FormShow();
+    void FirmwareSelect();
+    void btnUpgradeFirmwareClick();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    // Refused while a transfer runs; otherwise the reception tick goes back on.
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    std::unique_ptr<Ui::TformFirmwareUpgrade> m_ui;
+    UpgradeProcedure *m_procedure = nullptr;
+};
+
+} // namespace quorvane

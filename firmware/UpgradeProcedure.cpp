@@ -1,0 +1,275 @@
+#include "firmware/UpgradeProcedure.h"
+
+#include "console/ConsoleLog.h"
+#include "firmware/BootloaderReply.h"
+#include "firmware/SettingsErase.h"
+#include "firmware/TformFirmwareUpgrade.h"
+#include "platform/Dialogs.h"
+#include "platform/Wait.h"
+#include "protocol/Sender.h"
+#include "usb/D2XXUnit.h"
+
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace quorvane {
+
+UpgradeProcedure::UpgradeProcedure(D2XXUnit &link, ConsoleLog &console, Dialogs &dialogs,
+                                   UpgradeLinkState state)
+    : m_link(link), m_console(console), m_dialogs(dialogs), m_state(state), m_client(link, console)
+{
+    m_client.progress = [this](int value, int maximum) {
+        if (!m_window)
+            return;
+        m_window->ProgressBar1()->setMaximum(maximum);
+        m_window->ProgressBar1()->setValue(value);
+    };
+}
+
+void UpgradeProcedure::attachWindow(TformFirmwareUpgrade *window)
+{
+    m_window = window;
+    if (m_window)
+        m_window->setProcedure(this);
+}
+
+void UpgradeProcedure::set_mode_checked(bool checked)
+{
+    m_mode_checked = checked;
+    if (hooks.set_upgrade_mode_checked)
+        hooks.set_upgrade_mode_checked(checked);
+}
+
+void UpgradeProcedure::set_start_enabled(bool enabled)
+{
+    if (hooks.set_start_upgrade_enabled)
+        hooks.set_start_upgrade_enabled(enabled);
+}
+
+void UpgradeProcedure::set_request_upload(bool enabled)
+{
+    if (hooks.set_request_upload_enabled)
+        hooks.set_request_upload_enabled(enabled);
+}
+
+void UpgradeProcedure::set_tick(bool on)
+{
+    if (hooks.set_reception_tick)
+        hooks.set_reception_tick(on);
+}
+
+bool UpgradeProcedure::refuse_in_bootloader()
+{
+    if (!m_in_bootloader)
+        return false;
+    m_dialogs.message(bootloader_busy_text);
+    return true;
+}
+
+void UpgradeProcedure::restore_normal_line()
+{
+    m_link.SetLinkSettings(link_mode_normal);
+    if (m_state.is_linked) {
+        m_link.SetFTBaudRate();
+        m_link.SetFTDataCharacteristics();
+    }
+}
+
+void UpgradeProcedure::leave_upgrade_mode()
+{
+    set_mode_checked(false);
+    m_state.bootloader_mode = false;
+    m_state.upgrade_mode_pending = false;
+    const bool was_in_bootloader = m_in_bootloader;
+    m_in_bootloader = false;
+    m_needs_resync = false;
+    restore_normal_line();
+    set_start_enabled(false);
+    if (was_in_bootloader)
+        set_request_upload(m_state.is_linked);
+    if (m_window && m_window->isVisible())
+        m_window->close();
+}
+
+void UpgradeProcedure::menuFirmwareUpgradeModeClick()
+{
+    if (m_transfer_running) {
+        m_dialogs.message(transfer_running_text);
+        return;
+    }
+    if (m_mode_checked) {
+        // Leaving the mode sends nothing; it only puts the pedal's line back.
+        leave_upgrade_mode();
+        return;
+    }
+    set_mode_checked(true);
+    m_state.bootloader_mode = true;
+
+    bool known = false;
+    const int device_version = m_state.device_firmware_version.trimmed().toInt(&known);
+    if (!known || device_version < first_firmware_with_upgrade_request) {
+        // Older or unknown firmware: the user links while the bootloader runs.
+        m_state.upgrade_mode_pending = true;
+        return;
+    }
+
+    send_bypass(m_link, m_console, true);
+    if (m_dialogs.confirm(upgrade_mode_question) == Answer::No) {
+        leave_upgrade_mode();
+        return;
+    }
+    send_message(m_link, m_console, upgrade_mode_request_text, 8);
+    pause_ms(100);
+    if (!m_state.bootloader_mode)
+        return;
+    handshake(bootloader_connected_text);
+}
+
+bool UpgradeProcedure::BootloaderLinkHandshake()
+{
+    return handshake(bootloader_linked_text);
+}
+
+bool UpgradeProcedure::handshake(const QString &success_text)
+{
+    // The reception tick would take the bootloader's answer from the queue.
+    const bool tick_was_on = hooks.reception_tick_active && hooks.reception_tick_active();
+    if (tick_was_on)
+        set_tick(false);
+
+    m_link.SetLinkSettings(link_mode_bootloader);
+    BootloaderReply reply;
+    if (m_link.SetFTDataCharacteristics() == FT_OK) {
+        // Whatever the pedal's firmware sent last must not pass for the answer.
+        m_link.PurgeFTReceive();
+        m_link.tx_buffer[0] = bootloader_sync;
+        if (m_link.WriteFTDevice(1) == 1)
+            reply = ReadBootloaderReply(m_link, m_console, m_client.reply_timeout_ms);
+    }
+    m_console.print_without_scroll(QStringLiteral("received Byte: ") + reply.text);
+
+    const bool ok = reply.text == bootloader_ack_text;
+    if (ok) {
+        m_in_bootloader = true;
+        m_needs_resync = false;
+        m_dialogs.message(success_text);
+        set_start_enabled(true);
+        set_request_upload(false);
+    } else {
+        m_dialogs.message(bootloader_failed_text);
+    }
+    if (tick_was_on)
+        set_tick(true);
+    return ok;
+}
+
+void UpgradeProcedure::menuStartFirmwareUpgradeClick()
+{
+    set_tick(false);
+    if (!m_window)
+        return;
+    m_window->show();
+    m_window->activateWindow();
+}
+
+void UpgradeProcedure::FirmwareSelect(const QString &item_text)
+{
+    firmware_resource_name = item_text;
+    const qsizetype length = item_text.size();
+    if (length >= 10 && length <= 12) {
+        bool ok = false;
+        const int version = item_text.right(length - 9).toInt(&ok);
+        if (ok)
+            firmware_version = version;
+    }
+    m_console.print_to_console(QStringLiteral("Firmware Version(DEC): %1").arg(firmware_version));
+    m_console.print_to_console(firmware_resource_name);
+}
+
+bool UpgradeProcedure::fail_upgrade(bool saved_report_switch)
+{
+    m_transfer_running = false;
+    m_needs_resync = true;
+    m_link.report_usb_errors = saved_report_switch;
+    if (m_window)
+        m_window->btnUpgradeFirmware()->setEnabled(true);
+    m_dialogs.message(upgrade_failed_prefix + m_client.failure);
+    return false;
+}
+
+bool UpgradeProcedure::btnUpgradeFirmwareClick()
+{
+    if (m_transfer_running)
+        return false;
+    if (!m_state.bootloader_mode || !m_in_bootloader) {
+        m_dialogs.message(upgrade_failed_prefix +
+                          QStringLiteral("the pedal's bootloader is not connected; choose Upgrade Mode first"));
+        return false;
+    }
+
+    const bool saved_report_switch = m_link.report_usb_errors;
+    m_link.report_usb_errors = false;
+    m_transfer_running = true;
+    if (m_window)
+        m_window->btnUpgradeFirmware()->setEnabled(false);
+
+    // Nothing is erased before the image is known to fit.
+    if (!m_client.LoadFirmwareImage(firmware_resource_name))
+        return fail_upgrade(saved_report_switch);
+    if (const QString problem = m_client.image_fit_problem(); !problem.isEmpty()) {
+        m_client.failure = QStringLiteral("image: ") + problem;
+        return fail_upgrade(saved_report_switch);
+    }
+    if (firmware_version < 1 || firmware_version > 255) {
+        m_client.failure = QStringLiteral("version record: %1 is no firmware version").arg(firmware_version);
+        return fail_upgrade(saved_report_switch);
+    }
+    // After a failed attempt the bootloader may be anywhere in its command loop.
+    if (m_needs_resync && !m_client.BootloaderResync())
+        return fail_upgrade(saved_report_switch);
+
+    if (!m_client.SplitFirmwareInChunks() || !m_client.BootloaderEraseAll() ||
+        !m_client.BootloaderWriteFirmware() || !m_client.BootloaderWriteVersion(firmware_version))
+        return fail_upgrade(saved_report_switch);
+
+    pause_ms(10);
+    m_dialogs.message(upgrade_complete_text);
+    if (!m_client.BootloaderGo())
+        return fail_upgrade(saved_report_switch);
+
+    // The pedal runs its new firmware: back to the firmware's line.
+    m_transfer_running = false;
+    m_in_bootloader = false;
+    m_needs_resync = false;
+    m_link.report_usb_errors = saved_report_switch;
+    m_link.SetLinkSettings(link_mode_normal);
+    m_link.SetFTDataCharacteristics();
+    if (hooks.request_status)
+        hooks.request_status();
+
+    set_tick(true);
+    if (m_window) {
+        m_window->btnUpgradeFirmware()->setEnabled(true);
+        m_window->ProgressBar1()->setValue(0);
+        m_window->hide();
+    }
+    set_mode_checked(false);
+    set_start_enabled(false);
+    m_state.bootloader_mode = false;
+    m_state.upgrade_mode_pending = false;
+    set_request_upload(true);
+    return true;
+}
+
+bool UpgradeProcedure::FormClose()
+{
+    if (m_transfer_running) {
+        m_console.print_to_console(QStringLiteral("The upgrade window stays open until the transfer ends"));
+        return false;
+    }
+    if (m_state.is_linked)
+        set_tick(true);
+    return true;
+}
+
+} // namespace quorvane

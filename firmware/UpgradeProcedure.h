@@ -1,0 +1,122 @@
+#pragma once
+// The firmware upgrade as the user runs it: "Upgrade Mode" and the bootloader
+// hand-shake, the bootloader branch of Link, "Start Firmware Upgrade", and the
+// upgrade itself from the upgrade window. The main window hands in the link,
+// the console, the dialogs, the connection's flags and a few hooks.
+//
+// From a successful hand-shake until the upgrade completes or the mode is
+// left, the pedal listens to its bootloader: pedal_in_bootloader() is then
+// true and every other sender must stay silent (refuse_in_bootloader()).
+
+#include "firmware/FirmwareUpgrade.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace quorvane {
+
+class D2XXUnit;
+class ConsoleLog;
+class Dialogs;
+class TformFirmwareUpgrade;
+
+// The connection's flags, owned by the connection.
+struct UpgradeLinkState {
+    bool &is_linked;
+    bool &bootloader_mode;
+    bool &upgrade_mode_pending;
+    // The firmware version the pedal last reported, "0" before any report.
+    QString &device_firmware_version;
+};
+
+// What the upgrade needs of the main window; unset hooks are skipped.
+struct UpgradeHooks {
+    std::function<void(bool)> set_upgrade_mode_checked;   // "Upgrade Mode" check mark
+    std::function<void(bool)> set_start_upgrade_enabled;  // "Start Firmware Upgrade"
+    std::function<void(bool)> set_request_upload_enabled; // "Request" and "Upload Selected"
+    std::function<bool()> reception_tick_active;          // Timer_USB_Read running?
+    std::function<void(bool)> set_reception_tick;         // Timer_USB_Read on/off
+    std::function<void()> request_status;                 // the status request
+};
+
+inline const QString upgrade_mode_question = QStringLiteral(
+    "To enter Firmware Upgrade Mode keep SHIFT button on the pedal pressed while clicking YES.");
+inline const QString bootloader_connected_text = QStringLiteral(
+    "Connection to bootloader succeeded. Release SHIFT button and go to Upgrade Firmware menu and "
+    "click Start Firmware Upgrade.");
+inline const QString bootloader_linked_text =
+    QStringLiteral("Connection to bootloader succeeded, ready for firmware upgrade");
+inline const QString bootloader_failed_text = QStringLiteral("Connection to bootloader failed");
+inline const QString upgrade_complete_text =
+    QStringLiteral("Firmware Upgrade Complete, device will now restart");
+inline const QString upgrade_failed_prefix = QStringLiteral("Firmware upgrade failed: ");
+inline const QString transfer_running_text =
+    QStringLiteral("A firmware transfer is running: wait for it to end.");
+// The request that makes the pedal's firmware (9 or newer) start its bootloader.
+inline const QString upgrade_mode_request_text = QStringLiteral("0500010203040506");
+
+class UpgradeProcedure {
+public:
+    UpgradeProcedure(D2XXUnit &link, ConsoleLog &console, Dialogs &dialogs, UpgradeLinkState state);
+
+    UpgradeHooks hooks;
+
+    // Both ways: the window's handlers call back here.
+    void attachWindow(TformFirmwareUpgrade *window);
+    TformFirmwareUpgrade *window() const { return m_window; }
+
+    FirmwareUpgrade &client() { return m_client; }
+
+    // Main window: "Firmware Upgrade" → "Upgrade Mode".
+    void menuFirmwareUpgradeModeClick();
+    // The bootloader branch of Link, run after the open step while
+    // bootloader_mode is set. Returns whether the bootloader answered ACK.
+    bool BootloaderLinkHandshake();
+    // Main window: "Firmware Upgrade" → "Start Firmware Upgrade".
+    void menuStartFirmwareUpgradeClick();
+
+    // Upgrade window.
+    void FirmwareSelect(const QString &item_text);
+    // The upgrade; returns whether it completed.
+    bool btnUpgradeFirmwareClick();
+    // Closing the window: refused (false) while a transfer runs.
+    bool FormClose();
+
+    bool upgrade_mode_checked() const { return m_mode_checked; }
+    bool transfer_running() const { return m_transfer_running; }
+    bool pedal_in_bootloader() const { return m_in_bootloader; }
+    // For every other sender: true (and says so) when it must not send.
+    bool refuse_in_bootloader();
+
+    QString firmware_resource_name;
+    int firmware_version = 0;
+
+    // The pedal firmware from which "Upgrade Mode" asks the pedal itself to
+    // start its bootloader; older pedals are linked while already in it.
+    static constexpr int first_firmware_with_upgrade_request = 9;
+
+private:
+    bool handshake(const QString &success_text);
+    void leave_upgrade_mode();
+    void restore_normal_line();
+    bool fail_upgrade(bool saved_report_switch);
+    void set_mode_checked(bool checked);
+    void set_start_enabled(bool enabled);
+    void set_request_upload(bool enabled);
+    void set_tick(bool on);
+
+    D2XXUnit &m_link;
+    ConsoleLog &m_console;
+    Dialogs &m_dialogs;
+    UpgradeLinkState m_state;
+    FirmwareUpgrade m_client;
+    TformFirmwareUpgrade *m_window = nullptr;
+
+    bool m_mode_checked = false;
+    bool m_in_bootloader = false;
+    bool m_transfer_running = false;
+    bool m_needs_resync = false;
+};
+
+} // namespace quorvane

@@ -1,0 +1,438 @@
+// The upgrade as the user runs it, with the real upgrade window offscreen and
+// a bootloader behind the recording driver: entering the mode, the
+// hand-shake, the upgrade, its failures and the retry, leaving the mode.
+
+#include "FakeBootloader.h"
+
+#include "console/ConsoleLog.h"
+#include "firmware/SettingsErase.h"
+#include "firmware/TformFirmwareUpgrade.h"
+#include "firmware/UpgradeProcedure.h"
+#include "support/Hex.h"
+#include "support/RecordingDriver.h"
+#include "support/ScriptedDialogs.h"
+#include "usb/D2XXUnit.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QtTest>
+
+#include <memory>
+
+using namespace quorvane;
+using namespace quorvane::test;
+
+namespace {
+
+QByteArray builtin_image(const QString &name)
+{
+    QFile f(QStringLiteral(":/") + name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct Rig {
+    RecordingDriver driver;
+    ScriptedDialogs dialogs;
+    ConsoleLog console;
+    D2XXUnit link{driver, dialogs};
+    std::unique_ptr<FakeBootloader> boot = std::make_unique<FakeBootloader>(driver);
+
+    bool is_linked = true;
+    bool bootloader_mode = false;
+    bool upgrade_mode_pending = false;
+    QString device_firmware_version = QStringLiteral("10");
+    UpgradeProcedure procedure{link, console, dialogs,
+                               {is_linked, bootloader_mode, upgrade_mode_pending, device_firmware_version}};
+    TformFirmwareUpgrade window;
+
+    bool checked = false, startEnabled = false, requestUpload = true, tick = true;
+    QStringList events; // hook calls in order
+    int statusRequests = 0;
+    bool modeDuringStatus = false;
+
+    Rig()
+    {
+        driver.bridges = {{QStringLiteral("SN1"), QStringLiteral("KQ5")}};
+        link.Open_USB_Device_By_Serial_Number(QStringLiteral("SN1"));
+        link.SetLinkSettings(link_mode_normal);
+        link.SetFTBaudRate();
+        link.SetFTDataCharacteristics();
+        procedure.attachWindow(&window);
+        procedure.client().reply_timeout_ms = 100;
+        UpgradeHooks &h = procedure.hooks;
+        h.set_upgrade_mode_checked = [this](bool on) { checked = on; events << QStringLiteral("checked:%1").arg(on); };
+        h.set_start_upgrade_enabled = [this](bool on) { startEnabled = on; events << QStringLiteral("start:%1").arg(on); };
+        h.set_request_upload_enabled = [this](bool on) { requestUpload = on; events << QStringLiteral("request:%1").arg(on); };
+        h.reception_tick_active = [this] { return tick; };
+        h.set_reception_tick = [this](bool on) { tick = on; events << QStringLiteral("tick:%1").arg(on); };
+        h.request_status = [this] {
+            ++statusRequests;
+            modeDuringStatus = bootloader_mode;
+            events << QStringLiteral("status");
+        };
+        driver.writes.clear();
+    }
+
+    QStringList written() const
+    {
+        QStringList out;
+        for (const QByteArray &w : driver.writes)
+            out << spaced(w);
+        return out;
+    }
+
+    // Upgrade Mode with a current pedal, answered Yes: the pedal is then in
+    // its bootloader, ready for the upgrade.
+    void enterBootloader()
+    {
+        dialogs.answers.enqueue(Answer::Yes);
+        procedure.menuFirmwareUpgradeModeClick();
+        QVERIFY(procedure.pedal_in_bootloader());
+        driver.writes.clear();
+        dialogs.reset();
+        events.clear();
+    }
+
+    void openWindowWith(const QString &item)
+    {
+        procedure.menuStartFirmwareUpgradeClick();
+        QVERIFY(window.isVisible());
+        window.cmbFirmwareChoose()->setCurrentText(item);
+    }
+};
+
+} // namespace
+
+class TestUpgradeProcedure : public QObject {
+    Q_OBJECT
+private slots:
+    void upgradeModeAsksThePedal();
+    void upgradeModeAnsweredNo();
+    void upgradeModeWithOlderFirmware_data();
+    void upgradeModeWithOlderFirmware();
+    void handshakeWithoutReply();
+    void uncheckingSendsNothingAndRestoresTheLine();
+    void windowSelectsTheNewestImage();
+    void fullUpgrade();
+    void failureThenRetry_data();
+    void failureThenRetry();
+    void windowCannotCloseDuringTransfer();
+    void unknownImageIsRefusedBeforeErase();
+    void otherSendersAreRefusedInBootloader();
+};
+
+void TestUpgradeProcedure::upgradeModeAsksThePedal()
+{
+    Rig rig;
+    rig.dialogs.answers.enqueue(Answer::Yes);
+    rig.procedure.menuFirmwareUpgradeModeClick();
+
+    QCOMPARE(rig.written(), (QStringList{"0D 01", "05 00 01 02 03 04 05 06", "7F"}));
+    QCOMPARE(rig.dialogs.questions, QStringList{upgrade_mode_question});
+    QCOMPARE(rig.dialogs.messages, QStringList{bootloader_connected_text});
+    QCOMPARE(rig.driver.parity, FT_PARITY_EVEN);
+    QCOMPARE(rig.console.lines().filter(QStringLiteral("received Byte: ")), QStringList{"received Byte: 79"});
+    QVERIFY(rig.checked);
+    QVERIFY(rig.bootloader_mode);
+    QVERIFY(!rig.upgrade_mode_pending);
+    QVERIFY(rig.startEnabled);
+    QVERIFY(!rig.requestUpload);
+    QVERIFY(rig.procedure.pedal_in_bootloader());
+    // The reception tick was off while the answer was awaited, then back as it was.
+    QVERIFY(rig.events.contains("tick:0"));
+    QVERIFY(rig.tick);
+}
+
+void TestUpgradeProcedure::upgradeModeAnsweredNo()
+{
+    Rig rig;
+    rig.dialogs.answers.enqueue(Answer::No);
+    rig.procedure.menuFirmwareUpgradeModeClick();
+    QCOMPARE(rig.written(), QStringList{"0D 01"});
+    QVERIFY(!rig.checked);
+    QVERIFY(!rig.bootloader_mode);
+    QVERIFY(!rig.upgrade_mode_pending);
+    QVERIFY(!rig.startEnabled);
+    QCOMPARE(rig.link.link_parity, FT_PARITY_NONE);
+    QCOMPARE(rig.driver.parity, FT_PARITY_NONE);
+    QVERIFY(rig.dialogs.messages.isEmpty());
+}
+
+void TestUpgradeProcedure::upgradeModeWithOlderFirmware_data()
+{
+    QTest::addColumn<QString>("reported");
+    QTest::newRow("no report yet") << "0";
+    QTest::newRow("firmware 8") << "8";
+    QTest::newRow("unreadable") << "x";
+}
+
+void TestUpgradeProcedure::upgradeModeWithOlderFirmware()
+{
+    QFETCH(QString, reported);
+    Rig rig;
+    rig.device_firmware_version = reported;
+    rig.procedure.menuFirmwareUpgradeModeClick();
+    QVERIFY(rig.driver.writes.isEmpty());
+    QVERIFY(rig.dialogs.questions.isEmpty());
+    QVERIFY(rig.checked);
+    QVERIFY(rig.bootloader_mode);
+    QVERIFY(rig.upgrade_mode_pending);
+
+    // Link then runs the bootloader branch: 0x7F alone, even parity.
+    QVERIFY(rig.procedure.BootloaderLinkHandshake());
+    QCOMPARE(rig.written(), QStringList{"7F"});
+    QCOMPARE(rig.driver.parity, FT_PARITY_EVEN);
+    QCOMPARE(rig.dialogs.messages, QStringList{bootloader_linked_text});
+    QVERIFY(rig.startEnabled);
+    QVERIFY(!rig.requestUpload);
+}
+
+void TestUpgradeProcedure::handshakeWithoutReply()
+{
+    Rig rig;
+    rig.boot->silent = true;
+    rig.dialogs.answers.enqueue(Answer::Yes);
+    QElapsedTimer clock;
+    clock.start();
+    rig.procedure.menuFirmwareUpgradeModeClick();
+    QVERIFY(clock.elapsed() < 5000);
+    QCOMPARE(rig.dialogs.messages, QStringList{bootloader_failed_text});
+    QVERIFY(!rig.startEnabled);
+    QVERIFY(rig.requestUpload);
+    QVERIFY(!rig.procedure.pedal_in_bootloader());
+    QVERIFY(rig.bootloader_mode);
+    QCOMPARE(rig.console.lines().filter(QStringLiteral("received Byte: ")), QStringList{"received Byte: "});
+
+    // Leaving the mode puts the firmware's line back at once.
+    rig.driver.writes.clear();
+    rig.procedure.menuFirmwareUpgradeModeClick();
+    QVERIFY(rig.driver.writes.isEmpty());
+    QCOMPARE(rig.driver.parity, FT_PARITY_NONE);
+    QVERIFY(!rig.bootloader_mode);
+}
+
+void TestUpgradeProcedure::uncheckingSendsNothingAndRestoresTheLine()
+{
+    Rig rig;
+    rig.device_firmware_version = QStringLiteral("0");
+    rig.procedure.menuFirmwareUpgradeModeClick();
+    QVERIFY(rig.procedure.BootloaderLinkHandshake());
+    rig.driver.writes.clear();
+    rig.dialogs.reset();
+
+    rig.procedure.menuFirmwareUpgradeModeClick();
+    QVERIFY(rig.driver.writes.isEmpty());
+    QVERIFY(rig.dialogs.questions.isEmpty());
+    QVERIFY(!rig.checked);
+    QVERIFY(!rig.bootloader_mode);
+    QVERIFY(!rig.upgrade_mode_pending);
+    QVERIFY(!rig.startEnabled);
+    QVERIFY(rig.requestUpload);
+    QVERIFY(!rig.procedure.pedal_in_bootloader());
+    QCOMPARE(rig.link.link_parity, FT_PARITY_NONE);
+    QCOMPARE(rig.driver.parity, FT_PARITY_NONE);
+}
+
+void TestUpgradeProcedure::windowSelectsTheNewestImage()
+{
+    Rig rig;
+    rig.enterBootloader();
+    rig.procedure.menuStartFirmwareUpgradeClick();
+    QVERIFY(!rig.tick);
+    QCOMPARE(rig.window.cmbFirmwareChoose()->currentText(), QStringLiteral("Firmware_10"));
+    QCOMPARE(rig.procedure.firmware_version, 10);
+    QCOMPARE(rig.console.lines().mid(rig.console.count() - 2),
+             (QStringList{"Firmware Version(DEC): 10", "Firmware_10"}));
+
+    rig.window.cmbFirmwareChoose()->setCurrentText(QStringLiteral("Firmware_8"));
+    QCOMPARE(rig.procedure.firmware_version, 8);
+    QCOMPARE(rig.procedure.firmware_resource_name, QStringLiteral("Firmware_8"));
+
+    // Closing the window turns the reception tick back on; opening again
+    // selects the newest image again.
+    QVERIFY(rig.window.close());
+    QVERIFY(rig.tick);
+    rig.procedure.menuStartFirmwareUpgradeClick();
+    QCOMPARE(rig.window.cmbFirmwareChoose()->currentText(), QStringLiteral("Firmware_10"));
+    QCOMPARE(rig.procedure.firmware_version, 10);
+}
+
+void TestUpgradeProcedure::fullUpgrade()
+{
+    Rig rig;
+    rig.enterBootloader();
+    rig.openWindowWith(QStringLiteral("Firmware_8"));
+    rig.link.report_usb_errors = true;
+
+    QVERIFY(rig.procedure.btnUpgradeFirmwareClick());
+    const QByteArray image = builtin_image(QStringLiteral("FIRMWARE_8"));
+    QCOMPARE(image.size(), 50720);
+    QCOMPARE(rig.boot->flash.left(image.size()), image);
+    QCOMPARE(int(rig.boot->versionByte()), 8);
+    QVERIFY(rig.boot->started);
+    QCOMPARE(rig.boot->nacks, 0);
+    QCOMPARE(rig.dialogs.messages, QStringList{upgrade_complete_text});
+    QVERIFY(rig.console.lines().contains("Firmware num of bytes: 50720"));
+
+    // Back to the firmware's line, status asked while the mode was still on.
+    QCOMPARE(rig.driver.parity, FT_PARITY_NONE);
+    QCOMPARE(rig.statusRequests, 1);
+    QVERIFY(rig.modeDuringStatus);
+    QVERIFY(rig.link.report_usb_errors);
+    QVERIFY(rig.tick);
+    QVERIFY(!rig.window.isVisible());
+    QCOMPARE(rig.window.ProgressBar1()->value(), 0);
+    QCOMPARE(rig.window.ProgressBar1()->maximum(), 199);
+    QVERIFY(rig.window.btnUpgradeFirmware()->isEnabled());
+    QVERIFY(!rig.checked);
+    QVERIFY(!rig.startEnabled);
+    QVERIFY(!rig.bootloader_mode);
+    QVERIFY(!rig.upgrade_mode_pending);
+    QVERIFY(rig.requestUpload);
+    QVERIFY(!rig.procedure.pedal_in_bootloader());
+    // The status request comes after the line is back and before the menus.
+    QCOMPARE(rig.events.indexOf("status") < rig.events.indexOf("checked:0"), true);
+}
+
+void TestUpgradeProcedure::failureThenRetry_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("progress");
+
+    QTest::newRow("nack at chunk 3")
+        << "nack" << "Firmware upgrade failed: chunk 3 at address 0x08000300, data: the bootloader answered NOT ACK" << 3;
+    QTest::newRow("silence at chunk 3")
+        << "silent" << "Firmware upgrade failed: chunk 3 at address 0x08000300, data: no reply from the bootloader within 100 ms" << 3;
+    // Pulled out while chunk 2's answer was on its way.
+    QTest::newRow("unplugged after chunk 2")
+        << "unplug" << "Firmware upgrade failed: chunk 2 at address 0x08000200, data: the link to the pedal failed" << 2;
+}
+
+void TestUpgradeProcedure::failureThenRetry()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, message);
+    QFETCH(int, progress);
+
+    Rig rig;
+    rig.enterBootloader();
+    rig.openWindowWith(QStringLiteral("Firmware_10"));
+    rig.link.report_usb_errors = true;
+    if (fault == "nack")
+        rig.boot->nackAtWrite = 3;
+    if (fault == "silent")
+        rig.boot->silentAtWrite = 3;
+    if (fault == "unplug") {
+        auto feed = rig.driver.onWrite;
+        rig.driver.onWrite = [&rig, feed](const QByteArray &bytes) {
+            feed(bytes);
+            if (rig.boot->writes.size() == 3) {
+                rig.driver.failAlways(QStringLiteral("write"), FT_IO_ERROR);
+                rig.driver.failAlways(QStringLiteral("queue"), FT_IO_ERROR);
+            }
+        };
+    }
+
+    QVERIFY(!rig.procedure.btnUpgradeFirmwareClick());
+    QCOMPARE(rig.dialogs.messages, QStringList{message});
+    QVERIFY(!rig.boot->started);
+    QCOMPARE(rig.boot->writes.size(), 3);
+    QCOMPARE(rig.statusRequests, 0);
+    QCOMPARE(rig.window.ProgressBar1()->value(), progress);
+    QVERIFY(rig.window.isVisible());
+    QVERIFY(rig.window.btnUpgradeFirmware()->isEnabled());
+    QVERIFY(rig.link.report_usb_errors);
+    QVERIFY(!rig.tick);
+    QVERIFY(rig.bootloader_mode);
+    QVERIFY(rig.procedure.pedal_in_bootloader());
+    QCOMPARE(rig.driver.parity, FT_PARITY_EVEN);
+    // No version record went out after the failed chunk.
+    QVERIFY(!rig.written().contains("07"));
+
+    // Fault gone (for an unplugged pedal: plugged in again, its bootloader
+    // fresh); the same button succeeds.
+    if (fault == "unplug") {
+        rig.driver.failAlways(QStringLiteral("write"), FT_OK);
+        rig.driver.failAlways(QStringLiteral("queue"), FT_OK);
+        rig.boot = std::make_unique<FakeBootloader>(rig.driver);
+    } else {
+        rig.boot->nackAtWrite = rig.boot->silentAtWrite = -1;
+        if (fault == "silent") {
+            // A silent bootloader came back fresh after a restart.
+            rig.boot = std::make_unique<FakeBootloader>(rig.driver);
+        }
+    }
+    rig.dialogs.reset();
+    rig.driver.writes.clear();
+    QVERIFY(rig.procedure.btnUpgradeFirmwareClick());
+    QCOMPARE(rig.driver.writes.first(), bytes("7F"));
+    QCOMPARE(rig.dialogs.messages, QStringList{upgrade_complete_text});
+    const QByteArray image = builtin_image(QStringLiteral("FIRMWARE_10"));
+    QCOMPARE(rig.boot->flash.left(image.size()), image);
+    QCOMPARE(int(rig.boot->versionByte()), 10);
+    QVERIFY(rig.boot->started);
+    QCOMPARE(rig.driver.parity, FT_PARITY_NONE);
+    QVERIFY(!rig.window.isVisible());
+}
+
+void TestUpgradeProcedure::windowCannotCloseDuringTransfer()
+{
+    Rig rig;
+    rig.enterBootloader();
+    rig.openWindowWith(QStringLiteral("Firmware_9"));
+    bool tried = false, closed = true, modeClickRefused = false;
+    auto feed = rig.driver.onWrite;
+    rig.driver.onWrite = [&](const QByteArray &b) {
+        feed(b);
+        if (!tried && rig.boot->writes.size() == 10) {
+            tried = true;
+            closed = rig.window.close();
+            const int before = rig.dialogs.messages.size();
+            rig.procedure.menuFirmwareUpgradeModeClick();
+            modeClickRefused = rig.dialogs.messages.value(before) == transfer_running_text && rig.bootloader_mode;
+        }
+    };
+    QVERIFY(rig.procedure.btnUpgradeFirmwareClick());
+    QVERIFY(tried);
+    QVERIFY(!closed);
+    QVERIFY(modeClickRefused);
+    QVERIFY(!rig.events.contains("tick:1") || rig.events.indexOf("tick:1") > rig.events.indexOf("status"));
+    QCOMPARE(int(rig.boot->versionByte()), 9);
+}
+
+void TestUpgradeProcedure::unknownImageIsRefusedBeforeErase()
+{
+    Rig rig;
+    rig.enterBootloader();
+    rig.procedure.menuStartFirmwareUpgradeClick();
+    rig.procedure.FirmwareSelect(QStringLiteral("Firmware_99"));
+    QCOMPARE(rig.procedure.firmware_version, 99);
+    QVERIFY(!rig.procedure.btnUpgradeFirmwareClick());
+    QVERIFY(rig.driver.writes.isEmpty());
+    QVERIFY(!rig.boot->erased);
+    QCOMPARE(rig.dialogs.messages,
+             QStringList{"Firmware upgrade failed: image: the editor carries no firmware image \"Firmware_99\""});
+}
+
+void TestUpgradeProcedure::otherSendersAreRefusedInBootloader()
+{
+    Rig rig;
+    QVERIFY(!rig.procedure.refuse_in_bootloader());
+    rig.enterBootloader();
+    QVERIFY(rig.procedure.refuse_in_bootloader());
+    QCOMPARE(rig.dialogs.messages, QStringList{bootloader_busy_text});
+
+    SettingsErase erase(rig.link, rig.console, rig.dialogs);
+    erase.pedal_in_bootloader = [&] { return rig.procedure.pedal_in_bootloader(); };
+    erase.EraseEEPROM(QStringLiteral("50"));
+    QVERIFY(rig.driver.writes.isEmpty());
+
+    rig.procedure.menuFirmwareUpgradeModeClick(); // leave
+    QVERIFY(!rig.procedure.refuse_in_bootloader());
+}
+
+QTEST_MAIN(TestUpgradeProcedure)
+#include "tst_upgrade_procedure.moc"
