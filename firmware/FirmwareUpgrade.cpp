@@ -73,7 +73,7 @@ QString FirmwareUpgrade::image_fit_problem() const
 
 QString FirmwareUpgrade::BootloaderWaitAck(int timeout_ms)
 {
-    last_reply = ReadBootloaderReply(m_link, m_console, timeout_ms);
+    last_reply.status = m_reader.ReadBootloaderReply(last_reply.text, timeout_ms);
     m_console.print_without_scroll(QStringLiteral("received: ") + last_reply.text);
     if (last_reply.text == bootloader_ack_text)
         m_console.print_without_scroll(QStringLiteral("ACK"));
@@ -92,15 +92,17 @@ bool FirmwareUpgrade::fail(const QString &step, const QString &reason)
 bool FirmwareUpgrade::expect_ack(const QString &step, int timeout_ms)
 {
     const QString reply = BootloaderWaitAck(timeout_ms);
-    switch (last_reply.outcome) {
-    case BootloaderReply::Outcome::Timeout:
+    switch (last_reply.status) {
+    case ReplyStatus::TimedOut:
         return fail(step, QStringLiteral("no reply from the bootloader within ") +
                               describe_timeout(timeout_ms));
-    case BootloaderReply::Outcome::LinkFailed:
+    case ReplyStatus::QueueFailed:
         return fail(step, QStringLiteral("the link to the pedal failed"));
-    case BootloaderReply::Outcome::Received:
+    case ReplyStatus::Ok:
         break;
     }
+    if (reply.isEmpty()) // the queue held a byte that no read delivered
+        return fail(step, QStringLiteral("the link to the pedal failed"));
     if (reply == bootloader_ack_text)
         return true;
     if (reply == bootloader_nack_text)
@@ -171,7 +173,7 @@ bool FirmwareUpgrade::BootloaderEraseAll()
     const QString step = QStringLiteral("erase");
     m_console.print_without_scroll(QStringLiteral("Start Erase Command"));
     return write_bytes({bootloader_erase_memory[0], bootloader_erase_memory[1]}, step) &&
-           expect_ack(step, reply_timeout_ms) &&
+           expect_ack(step, command_timeout_ms) &&
            write_bytes({bootloader_global_erase[0], bootloader_global_erase[1]}, step) &&
            expect_ack(step, erase_timeout_ms);
 }
@@ -180,7 +182,7 @@ bool FirmwareUpgrade::BootloaderWriteCommand(const QString &step)
 {
     m_console.print_to_console(QStringLiteral("SEND WRITE COMMAND"));
     if (!write_one_by_one({bootloader_write_memory[0], bootloader_write_memory[1]}, step) ||
-        !expect_ack(step + QStringLiteral(", write command"), reply_timeout_ms))
+        !expect_ack(step + QStringLiteral(", write command"), command_timeout_ms))
         return false;
 
     const std::uint32_t a = bootloader_address;
@@ -191,7 +193,7 @@ bool FirmwareUpgrade::BootloaderWriteCommand(const QString &step)
     return write_bytes({std::uint8_t(a >> 24), std::uint8_t(a >> 16), std::uint8_t(a >> 8),
                         std::uint8_t(a), checksum},
                        step) &&
-           expect_ack(step + QStringLiteral(", address"), reply_timeout_ms);
+           expect_ack(step + QStringLiteral(", address"), command_timeout_ms);
 }
 
 bool FirmwareUpgrade::BootloaderWriteFirmware()
@@ -219,7 +221,7 @@ bool FirmwareUpgrade::BootloaderWriteFirmware()
             return false;
         const std::uint8_t checksum = calc_chunk_checksum(k, N);
         m_console.print_to_console(QStringLiteral("data checksum: ") + hex_byte(checksum));
-        if (!write_bytes({checksum}, step) || !expect_ack(step + QStringLiteral(", data"), reply_timeout_ms))
+        if (!write_bytes({checksum}, step) || !expect_ack(step + QStringLiteral(", data"), command_timeout_ms))
             return false;
         bootloader_address += n;
         m_console.print_to_console(QString());
@@ -249,7 +251,7 @@ bool FirmwareUpgrade::BootloaderWriteVersion(int version)
         if (!write_bytes({std::uint8_t(b)}, step))
             return false;
     }
-    return expect_ack(step, reply_timeout_ms);
+    return expect_ack(step, command_timeout_ms);
 }
 
 bool FirmwareUpgrade::BootloaderGo()
@@ -259,7 +261,7 @@ bool FirmwareUpgrade::BootloaderGo()
     m_console.print_to_console(QStringLiteral("SEND GO COMMAND"));
     bootloader_address = flash_start_address;
     if (!write_one_by_one({bootloader_go[0], bootloader_go[1]}, step) ||
-        !expect_ack(step, reply_timeout_ms))
+        !expect_ack(step, command_timeout_ms))
         return false;
     const std::uint32_t a = bootloader_address;
     const std::uint8_t checksum = calc_address_checksum(a);
@@ -269,7 +271,7 @@ bool FirmwareUpgrade::BootloaderGo()
     return write_one_by_one({std::uint8_t(a >> 24), std::uint8_t(a >> 16), std::uint8_t(a >> 8),
                              std::uint8_t(a), checksum},
                             step) &&
-           expect_ack(step, reply_timeout_ms);
+           expect_ack(step, command_timeout_ms);
 }
 
 bool FirmwareUpgrade::BootloaderResync()
@@ -279,15 +281,15 @@ bool FirmwareUpgrade::BootloaderResync()
         m_link.PurgeFTReceive();
         if (!write_bytes({bootloader_sync}, step))
             return false;
-        const QString reply = BootloaderWaitAck(reply_timeout_ms);
+        const QString reply = BootloaderWaitAck(command_timeout_ms);
         if (reply == bootloader_ack_text || reply == bootloader_nack_text)
             return true;
-        if (last_reply.outcome == BootloaderReply::Outcome::LinkFailed)
+        if (last_reply.status == ReplyStatus::QueueFailed)
             return fail(step, QStringLiteral("the link to the pedal failed"));
     }
-    if (last_reply.outcome == BootloaderReply::Outcome::Timeout)
+    if (last_reply.status == ReplyStatus::TimedOut)
         return fail(step, QStringLiteral("no reply from the bootloader within ") +
-                              describe_timeout(reply_timeout_ms));
+                              describe_timeout(command_timeout_ms));
     return fail(step, QStringLiteral("the bootloader answered %1 instead of ACK").arg(last_reply.text));
 }
 

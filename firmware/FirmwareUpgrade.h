@@ -4,7 +4,7 @@
 // checked against its bound; the first one that is not an ACK stops the
 // sequence and leaves the reason in `failure`.
 
-#include "firmware/BootloaderReply.h"
+#include "protocol/ReplyReader.h"
 
 #include <QByteArray>
 #include <QString>
@@ -37,9 +37,16 @@ constexpr std::array<std::uint8_t, 2> bootloader_erase_memory = {0x43, 0xBC};
 constexpr std::array<std::uint8_t, 2> bootloader_global_erase = {0xFF, 0x00};
 constexpr std::array<std::uint8_t, 2> bootloader_go = {0x21, 0xDE};
 
-// Default bounds of the reply waits.
-constexpr int bootloader_reply_timeout_ms = 1000;
+// Bounds of the reply waits: a command, an address or a data block; the
+// global erase.
+constexpr int bootloader_command_timeout_ms = 1000;
 constexpr int bootloader_erase_timeout_ms = 40000;
+
+// The last answer awaited: how the wait ended and the first byte as hex text.
+struct BootloaderReply {
+    ReplyStatus status = ReplyStatus::TimedOut;
+    QString text;
+};
 
 struct FirmwareChunk {
     QByteArray data; // 1 to 256 bytes of the image
@@ -48,7 +55,8 @@ struct FirmwareChunk {
 
 class FirmwareUpgrade {
 public:
-    FirmwareUpgrade(D2XXUnit &link, ConsoleLog &console) : m_link(link), m_console(console) {}
+    FirmwareUpgrade(D2XXUnit &link, ConsoleLog &console)
+        : m_link(link), m_console(console), m_reader(link, console) {}
 
     // Loads the built-in image of that name (any case) into firmware_image.
     // A name that matches no image leaves everything as it was and fails.
@@ -62,7 +70,7 @@ public:
 
     // Waits for one reply and returns it as two hex digits, or empty text when
     // none came; logs it. The outcome of the wait is kept in last_reply.
-    QString BootloaderWaitAck(int timeout_ms = bootloader_reply_timeout_ms);
+    QString BootloaderWaitAck(int timeout_ms = bootloader_command_timeout_ms);
 
     // Cuts firmware_image into firmware_chunks; refuses an image that does not fit.
     bool SplitFirmwareInChunks();
@@ -86,7 +94,7 @@ public:
     // Called with (k, num_of_chunks) before chunk k is sent.
     std::function<void(int value, int maximum)> progress;
 
-    int reply_timeout_ms = bootloader_reply_timeout_ms;
+    int command_timeout_ms = bootloader_command_timeout_ms;
     int erase_timeout_ms = bootloader_erase_timeout_ms;
 
     std::uint32_t bootloader_address = 0;
@@ -109,6 +117,7 @@ private:
 
     D2XXUnit &m_link;
     ConsoleLog &m_console;
+    ReplyReader m_reader;
 };
 
 // A wait bound as the user reads it: "1 s", "40 s", "250 ms".

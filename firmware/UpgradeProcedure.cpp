@@ -1,7 +1,6 @@
 #include "firmware/UpgradeProcedure.h"
 
 #include "console/ConsoleLog.h"
-#include "firmware/BootloaderReply.h"
 #include "firmware/SettingsErase.h"
 #include "firmware/TformFirmwareUpgrade.h"
 #include "platform/Dialogs.h"
@@ -16,7 +15,8 @@ namespace quorvane {
 
 UpgradeProcedure::UpgradeProcedure(D2XXUnit &link, ConsoleLog &console, Dialogs &dialogs,
                                    UpgradeLinkState state)
-    : m_link(link), m_console(console), m_dialogs(dialogs), m_state(state), m_client(link, console)
+    : m_link(link), m_console(console), m_dialogs(dialogs), m_state(state), m_client(link, console),
+      m_reader(link, console)
 {
     m_client.progress = [this](int value, int maximum) {
         if (!m_window)
@@ -58,6 +58,14 @@ void UpgradeProcedure::set_tick(bool on)
         hooks.set_reception_tick(on);
 }
 
+std::optional<ExchangeGuard::Hold> UpgradeProcedure::hold_exchange()
+{
+    std::optional<ExchangeGuard::Hold> hold;
+    if (m_exchange)
+        hold.emplace(*m_exchange);
+    return hold;
+}
+
 bool UpgradeProcedure::refuse_in_bootloader()
 {
     if (!m_in_bootloader)
@@ -97,6 +105,9 @@ void UpgradeProcedure::menuFirmwareUpgradeModeClick()
         m_dialogs.message(transfer_running_text);
         return;
     }
+    if (exchange_busy())
+        return; // another exchange waits for its reply
+    auto hold = hold_exchange();
     if (m_mode_checked) {
         // Leaving the mode sends nothing; it only puts the pedal's line back.
         leave_upgrade_mode();
@@ -127,6 +138,7 @@ void UpgradeProcedure::menuFirmwareUpgradeModeClick()
 
 bool UpgradeProcedure::BootloaderLinkHandshake()
 {
+    auto hold = hold_exchange(); // nests in the Link exchange
     return handshake(bootloader_linked_text);
 }
 
@@ -138,17 +150,17 @@ bool UpgradeProcedure::handshake(const QString &success_text)
         set_tick(false);
 
     m_link.SetLinkSettings(link_mode_bootloader);
-    BootloaderReply reply;
+    QString reply;
     if (m_link.SetFTDataCharacteristics() == FT_OK) {
         // Whatever the pedal's firmware sent last must not pass for the answer.
         m_link.PurgeFTReceive();
         m_link.tx_buffer[0] = bootloader_sync;
         if (m_link.WriteFTDevice(1) == 1)
-            reply = ReadBootloaderReply(m_link, m_console, m_client.reply_timeout_ms);
+            m_reader.ReadBootloaderReply(reply, m_client.command_timeout_ms);
     }
-    m_console.print_without_scroll(QStringLiteral("received Byte: ") + reply.text);
+    m_console.print_without_scroll(QStringLiteral("received Byte: ") + reply);
 
-    const bool ok = reply.text == bootloader_ack_text;
+    const bool ok = reply == bootloader_ack_text;
     if (ok) {
         m_in_bootloader = true;
         m_needs_resync = false;
@@ -199,7 +211,7 @@ bool UpgradeProcedure::fail_upgrade(bool saved_report_switch)
 
 bool UpgradeProcedure::btnUpgradeFirmwareClick()
 {
-    if (m_transfer_running)
+    if (m_transfer_running || exchange_busy())
         return false;
     if (!m_state.bootloader_mode || !m_in_bootloader) {
         m_dialogs.message(upgrade_failed_prefix +
@@ -207,6 +219,7 @@ bool UpgradeProcedure::btnUpgradeFirmwareClick()
         return false;
     }
 
+    auto hold = hold_exchange();
     const bool saved_report_switch = m_link.report_usb_errors;
     m_link.report_usb_errors = false;
     m_transfer_running = true;

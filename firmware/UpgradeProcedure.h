@@ -9,10 +9,13 @@
 // true and every other sender must stay silent (refuse_in_bootloader()).
 
 #include "firmware/FirmwareUpgrade.h"
+#include "protocol/Exchange.h"
+#include "protocol/ReplyReader.h"
 
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace quorvane {
 
@@ -62,6 +65,10 @@ public:
 
     UpgradeHooks hooks;
 
+    // The connection's guard of request-and-reply exchanges: held through the
+    // hand-shake and the transfer, and asked before either starts.
+    void setExchangeGuard(ExchangeGuard *guard) { m_exchange = guard; }
+
     // Both ways: the window's handlers call back here.
     void attachWindow(TformFirmwareUpgrade *window);
     TformFirmwareUpgrade *window() const { return m_window; }
@@ -98,6 +105,8 @@ public:
 
 private:
     bool handshake(const QString &success_text);
+    bool exchange_busy() const { return m_exchange && m_exchange->exchange_busy(); }
+    std::optional<ExchangeGuard::Hold> hold_exchange();
     void leave_upgrade_mode();
     void restore_normal_line();
     bool fail_upgrade(bool saved_report_switch);
@@ -111,7 +120,9 @@ private:
     Dialogs &m_dialogs;
     UpgradeLinkState m_state;
     FirmwareUpgrade m_client;
+    ReplyReader m_reader;
     TformFirmwareUpgrade *m_window = nullptr;
+    ExchangeGuard *m_exchange = nullptr;
 
     bool m_mode_checked = false;
     bool m_in_bootloader = false;

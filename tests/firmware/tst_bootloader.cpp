@@ -326,7 +326,7 @@ void TestBootloader::stopsAtTheFirstBadReply()
     QFETCH(QString, failure);
 
     Rig rig;
-    rig.client.reply_timeout_ms = 50;
+    rig.client.command_timeout_ms = 50;
     (silent ? rig.boot.silentAtWrite : rig.boot.nackAtWrite) = chunk;
     rig.client.setFirmwareImage(pattern_image(10 * 256 + 3));
     QVERIFY(rig.client.SplitFirmwareInChunks());
@@ -356,7 +356,7 @@ void TestBootloader::eraseFailures()
     QFETCH(QString, failure);
 
     Rig rig;
-    rig.client.reply_timeout_ms = 50;
+    rig.client.command_timeout_ms = 50;
     rig.client.erase_timeout_ms = 80;
     if (fault == "silentErase")
         rig.boot.silentErase = true;
@@ -375,7 +375,7 @@ void TestBootloader::eraseFailures()
 void TestBootloader::unacknowledgedGoIsAFailure()
 {
     Rig rig;
-    rig.client.reply_timeout_ms = 50;
+    rig.client.command_timeout_ms = 50;
     rig.boot.silent = true;
     QVERIFY(!rig.client.BootloaderGo());
     QCOMPARE(rig.client.failure, QStringLiteral("start: no reply from the bootloader within 50 ms"));
@@ -402,7 +402,7 @@ void TestBootloader::resync()
     QFETCH(int, syncBytes);
 
     Rig rig(!fresh);
-    rig.client.reply_timeout_ms = 50;
+    rig.client.command_timeout_ms = 50;
     rig.boot.silent = silent;
     QCOMPARE(rig.client.BootloaderResync(), ok);
     QCOMPARE(rig.driver.writes, QList<QByteArray>(syncBytes, bytes("7F")));

@@ -60,7 +60,7 @@ struct Rig {
         link.SetFTBaudRate();
         link.SetFTDataCharacteristics();
         procedure.attachWindow(&window);
-        procedure.client().reply_timeout_ms = 100;
+        procedure.client().command_timeout_ms = 100;
         UpgradeHooks &h = procedure.hooks;
         h.set_upgrade_mode_checked = [this](bool on) { checked = on; events << QStringLiteral("checked:%1").arg(on); };
         h.set_start_upgrade_enabled = [this](bool on) { startEnabled = on; events << QStringLiteral("start:%1").arg(on); };
@@ -121,6 +121,7 @@ private slots:
     void windowCannotCloseDuringTransfer();
     void unknownImageIsRefusedBeforeErase();
     void otherSendersAreRefusedInBootloader();
+    void oneExchangeAtATime();
 };
 
 void TestUpgradeProcedure::upgradeModeAsksThePedal()
@@ -432,6 +433,38 @@ void TestUpgradeProcedure::otherSendersAreRefusedInBootloader()
 
     rig.procedure.menuFirmwareUpgradeModeClick(); // leave
     QVERIFY(!rig.procedure.refuse_in_bootloader());
+}
+
+void TestUpgradeProcedure::oneExchangeAtATime()
+{
+    Rig rig;
+    ExchangeGuard guard;
+    rig.procedure.setExchangeGuard(&guard);
+    {
+        // Another exchange waits for its reply: neither the mode nor the
+        // upgrade starts one of their own.
+        auto other = guard.hold();
+        rig.procedure.menuFirmwareUpgradeModeClick();
+        QVERIFY(!rig.checked);
+        QVERIFY(rig.driver.writes.isEmpty());
+    }
+    rig.enterBootloader();
+    rig.openWindowWith(QStringLiteral("Firmware_7"));
+    {
+        auto other = guard.hold();
+        QVERIFY(!rig.procedure.btnUpgradeFirmwareClick());
+        QVERIFY(rig.driver.writes.isEmpty());
+    }
+    // The transfer holds the guard while it runs.
+    bool busyDuringTransfer = false;
+    auto feed = rig.driver.onWrite;
+    rig.driver.onWrite = [&](const QByteArray &b) {
+        feed(b);
+        busyDuringTransfer = busyDuringTransfer || guard.exchange_busy();
+    };
+    QVERIFY(rig.procedure.btnUpgradeFirmwareClick());
+    QVERIFY(busyDuringTransfer);
+    QVERIFY(!guard.exchange_busy());
 }
 
 QTEST_MAIN(TestUpgradeProcedure)
