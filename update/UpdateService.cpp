@@ -24,6 +24,9 @@ namespace {
 const QString kCouldNotReach = QStringLiteral("Could not reach the update server: ");
 const QString kUnexpectedVersion = QStringLiteral("Unexpected version text from server");
 
+// A download gives up after this many request bounds even while data flows.
+constexpr int kDownloadBoundFactor = 30;
+
 // How long the installed updater may take to tell its version.
 constexpr int kVersionQueryTimeoutMs = 5000;
 
@@ -132,9 +135,10 @@ void UpdateService::menuSupportClick()
     OpenURL(address(QLatin1String(kContactPath)));
 }
 
-WebReply UpdateService::get(const QString &path)
+WebReply UpdateService::get(const QString &path, bool download)
 {
-    return web_get(m_network, QUrl(address(path)), m_timeoutMs);
+    return web_get(m_network, QUrl(address(path)), m_timeoutMs,
+                   download ? kDownloadBoundFactor * m_timeoutMs : m_timeoutMs);
 }
 
 // ---------------------------------------------------------------------------
@@ -343,7 +347,7 @@ QString UpdateService::read_updater_version(const QString &path)
 
 void UpdateService::download_updater()
 {
-    const WebReply reply = get(QLatin1String(kUpdaterDownloadPath));
+    const WebReply reply = get(QLatin1String(kUpdaterDownloadPath), true);
 
     // Only a whole, successful download is written and started.
     QString failure;

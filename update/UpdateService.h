@@ -111,7 +111,9 @@ public:
     QTimer TimerCheckWebVersion;
 
 private:
-    WebReply get(const QString &path);
+    // A version text must arrive whole within the bound; a download may take
+    // longer as long as its data keeps flowing.
+    WebReply get(const QString &path, bool download = false);
     QString updaterFileIn(const QString &folder) const;
 
     ConsoleLog &m_console;

@@ -8,6 +8,7 @@
 #include <QNetworkRequest>
 #include <QPointer>
 
+#include <algorithm>
 #include <climits>
 
 namespace quorvane {
@@ -35,25 +36,27 @@ WebReply web_get(QNetworkAccessManager &manager, const QUrl &url, int idle_timeo
     QObject::connect(reply, &QNetworkReply::downloadProgress, reply, touched);
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, touched);
 
-    bool timedOut = false;
-    // The wait helper bounds each slice; the loop restarts it while data flows.
+    // The wait helper bounds each slice; the loop goes on while data flows.
+    QString timedOut;
     while (!reply->isFinished()) {
         const int idleLeft = idle_timeout_ms - static_cast<int>(sinceData.elapsed());
         const int totalLeft = total_timeout_ms > 0
                                   ? total_timeout_ms - static_cast<int>(total.elapsed())
                                   : INT_MAX;
-        const int slice = std::min(idleLeft, totalLeft);
-        if (slice <= 0) {
-            timedOut = true;
+        if (idleLeft <= 0 || totalLeft <= 0) {
+            timedOut = idleLeft <= 0
+                           ? QStringLiteral("The server did not answer within %1 s")
+                                 .arg(idle_timeout_ms / 1000.0)
+                           : QStringLiteral("The transfer took longer than %1 s")
+                                 .arg(total_timeout_ms / 1000.0);
             break;
         }
-        wait_until([reply] { return reply->isFinished(); }, std::min(slice, 100));
+        wait_until([reply] { return reply->isFinished(); }, std::min({idleLeft, totalLeft, 100}));
     }
 
-    if (timedOut) {
+    if (!timedOut.isEmpty()) {
         reply->abort();
-        result.error = QStringLiteral("The server did not answer within %1 s")
-                           .arg(idle_timeout_ms / 1000.0);
+        result.error = timedOut;
         delete reply;
         return result;
     }

@@ -76,7 +76,7 @@ struct Install {
         shell.temp = tempFolder;
         service.setWorkingFolder(programFolder);
         service.setServerAddress(server);
-        service.setRequestTimeout(2000);
+        service.setRequestTimeout(1000);
         service.setExitHandler([this] { ++exits; });
     }
 
@@ -162,6 +162,10 @@ void TestUpdaterRefresh::refreshAndLaunch_data()
     QTest::newRow("download breaks off")
         << "1.2" << 200 << QByteArray("1.3") << 200 << body.left(1000) << qint64(body.size())
         << both << QStringList{"Download failed: "} << launch << false << 1;
+    QTest::newRow("download never answers")
+        << "1.2" << 200 << QByteArray("1.3") << 0 << QByteArray() << qint64(-1) << both
+        << QStringList{"Download failed: The server did not answer within"} << launch << false
+        << 1;
     QTest::newRow("no updater installed")
         << "-" << 200 << QByteArray("1.3") << 200 << body << qint64(-1) << both
         << QStringList{kDownloaded, kLaunchFailed} << QStringList{} << true << 1;
@@ -199,7 +203,7 @@ void TestUpdaterRefresh::refreshAndLaunch()
     http.route(kVersionPath, {versionStatus, versionStatus == 200 ? "OK" : "Not Found",
                               versionBody, false, -1});
     http.route(kDownloadPath, {downloadStatus, downloadStatus == 200 ? "OK" : "Not Found",
-                               downloadBody, false, announced});
+                               downloadBody, downloadStatus == 0, announced});
     Install install(http.base());
     if (installed != "-")
         QVERIFY(install.installUpdater(installed));
