@@ -2,14 +2,17 @@
 #include <QCommandLineParser>
 #include <QMainWindow>
 
-int main(int argc, char *argv[])
-{
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("quorvane-editor"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quorvane Editor"));
-    QApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
+#include <cstdio>
+#include <cstring>
 
-    QCommandLineParser parser;
+static void describe_program()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("quorvane-editor"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
+}
+
+static void describe_options(QCommandLineParser &parser)
+{
     parser.setApplicationDescription(
         QStringLiteral("Editor for the Quorvane KQ5 octave-down pedal."));
     parser.addHelpOption();
@@ -23,6 +26,52 @@ int main(int argc, char *argv[])
                       QStringLiteral("Base address of the update server (default %1).")
                           .arg(QStringLiteral(QUORVANE_UPDATE_SERVER)),
                       QStringLiteral("url")});
+}
+
+// Whether the command line only asks for help or the version: those are
+// answered without a display.
+static bool asks_for_text(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        for (const char *flag : {"-h", "--help", "-?", "--help-all", "-v", "--version"}) {
+            if (std::strcmp(argv[i], flag) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+int main(int argc, char *argv[])
+{
+    if (asks_for_text(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        describe_program();
+        QCommandLineParser parser;
+        describe_options(parser);
+        parser.process(app); // prints and exits
+        return 0;
+    }
+
+    {
+        // A mistyped command line is answered without a display as well.
+        QStringList arguments;
+        for (int i = 0; i < argc; ++i)
+            arguments << QString::fromLocal8Bit(argv[i]);
+        QCommandLineParser check;
+        describe_options(check);
+        if (!check.parse(arguments)) {
+            std::fprintf(stderr, "quorvane-editor: %s\nTry 'quorvane-editor --help'.\n",
+                         qPrintable(check.errorText()));
+            return 1;
+        }
+    }
+
+    QApplication app(argc, argv);
+    describe_program();
+    QApplication::setApplicationDisplayName(QStringLiteral("Quorvane Editor"));
+
+    QCommandLineParser parser;
+    describe_options(parser);
     parser.process(app);
 
     QMainWindow window;

@@ -5,4 +5,9 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/install-deps.sh"
 bash "$root/scripts/build.sh" build
-exec "$root/build/quorvane-editor" --simulator "$@"
+editor=("$root/build/quorvane-editor" --simulator "$@")
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "No display found: starting the editor on a virtual X display (xvfb-run)."
+  exec xvfb-run -a "${editor[@]}"
+fi
+exec "${editor[@]}"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test; then builds and runs
-# them again with AddressSanitizer and UndefinedBehaviorSanitizer.
+# them again with AddressSanitizer and UndefinedBehaviorSanitizer, and checks
+# that those really catch a fault of ours.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/install-deps.sh"
@@ -17,4 +18,24 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:dete
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 ctest --test-dir "$root/build-asan" --output-on-failure -j 2
+
+echo "== Sanitizers catch our faults =="
+canary="$root/build-asan/tests/ci_tst_canary"
+log="$(mktemp)"
+trap 'rm -f "$log"' EXIT
+for check in "leak:ERROR: LeakSanitizer" "ub:runtime error:" "overflow:ERROR: AddressSanitizer"; do
+  kind="${check%%:*}"
+  report="${check#*:}"
+  if QUORVANE_CANARY="$kind" "$canary" >"$log" 2>&1; then
+    cat "$log"
+    echo "FAILED: the sanitizer run did not fail on a deliberate $kind" >&2
+    exit 1
+  fi
+  if ! grep -q "$report" "$log"; then
+    cat "$log"
+    echo "FAILED: no \"$report\" report for a deliberate $kind" >&2
+    exit 1
+  fi
+  echo "deliberate $kind: caught"
+done
 echo "== All tests passed =="
