@@ -2,6 +2,7 @@
 
 #include "console/ConsoleLog.h"
 #include "protocol/Codec.h"
+#include "platform/Wait.h"
 #include "usb/D2XXUnit.h"
 
 #include <QDir>
@@ -286,11 +287,32 @@ bool FirmwareUpgrade::BootloaderResync()
             return true;
         if (last_reply.status == ReplyStatus::QueueFailed)
             return fail(step, QStringLiteral("the link to the pedal failed"));
+        if (attempt == 0 && last_reply.status == ReplyStatus::TimedOut) {
+            // Silence: the bootloader may be inside a command, waiting for the
+            // rest of an address or a data block. Enough filler completes
+            // any of them; what it answers is dropped, and the next
+            // synchronisation bytes find it waiting for a command.
+            m_console.print_to_console(QStringLiteral("bootloader silent: completing a broken-off command"));
+            if (!write_block(QByteArray(resync_filler_bytes, char(bootloader_sync)), step))
+                return false;
+            drain_replies();
+        }
     }
     if (last_reply.status == ReplyStatus::TimedOut)
         return fail(step, QStringLiteral("no reply from the bootloader within ") +
                               describe_timeout(command_timeout_ms));
     return fail(step, QStringLiteral("the bootloader answered %1 instead of ACK").arg(last_reply.text));
+}
+
+void FirmwareUpgrade::drain_replies()
+{
+    // Until the line has been quiet for a while (bounded).
+    for (int round = 0; round < 20; ++round) {
+        wait_ms(drain_quiet_ms);
+        if (m_link.GetFTQueueStatus() != FT_OK || m_link.rx_queue_count == 0)
+            return;
+        m_link.PurgeFTReceive();
+    }
 }
 
 std::uint8_t FirmwareUpgrade::calc_address_checksum(std::uint32_t address)

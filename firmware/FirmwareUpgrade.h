@@ -82,7 +82,8 @@ public:
     bool BootloaderWriteVersion(int version);
     bool BootloaderGo();
     // Sends the synchronisation byte until the bootloader answers ACK (fresh)
-    // or NACK (already synchronised), at most three times.
+    // or NACK (already synchronised), at most three times; after a first
+    // silence it completes whatever command the bootloader was left inside.
     bool BootloaderResync();
 
     static std::uint8_t calc_address_checksum(std::uint32_t address);
@@ -114,6 +115,11 @@ private:
     bool write_block(const QByteArray &bytes, const QString &step);
     bool expect_ack(const QString &step, int timeout_ms);
     bool fail(const QString &step, const QString &reason);
+    void drain_replies();
+
+    // Longest command remainder: N, 256 data bytes and the checksum, plus one.
+    static constexpr int resync_filler_bytes = 259;
+    static constexpr int drain_quiet_ms = 100;
 
     D2XXUnit &m_link;
     ConsoleLog &m_console;

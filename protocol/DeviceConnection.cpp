@@ -149,7 +149,8 @@ void DeviceConnection::ConnectOnClick()
         controls.setEnabled({"menuScan", "menuConnect"}, false);
         Timer_USB_Read.start();
         emit linkChanged(true);
-        if (!upgrade_mode_pending)
+        // A pedal that answered as a bootloader gets nothing meant for its firmware.
+        if (!upgrade_mode_pending && !bootloader_ready)
             RequestDeviceStatus();
     });
 }

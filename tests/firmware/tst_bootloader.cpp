@@ -79,6 +79,8 @@ private slots:
     void unacknowledgedGoIsAFailure();
     void resync_data();
     void resync();
+    void resyncCompletesABrokenOffCommand_data();
+    void resyncCompletesABrokenOffCommand();
     void loadImage_data();
     void loadImage();
 };
@@ -388,10 +390,10 @@ void TestBootloader::resync_data()
     QTest::addColumn<bool>("fresh");
     QTest::addColumn<bool>("silent");
     QTest::addColumn<bool>("ok");
-    QTest::addColumn<int>("syncBytes");
-    QTest::newRow("fresh bootloader answers ACK") << true << false << true << 1;
-    QTest::newRow("synchronised bootloader answers NACK") << false << false << true << 2;
-    QTest::newRow("silent bootloader") << false << true << false << 3;
+    QTest::addColumn<QString>("writes"); // S: one sync byte, F: the filler
+    QTest::newRow("fresh bootloader answers ACK") << true << false << true << "S";
+    QTest::newRow("synchronised bootloader answers NACK") << false << false << true << "SFSS";
+    QTest::newRow("silent bootloader") << false << true << false << "SFSS";
 }
 
 void TestBootloader::resync()
@@ -399,13 +401,16 @@ void TestBootloader::resync()
     QFETCH(bool, fresh);
     QFETCH(bool, silent);
     QFETCH(bool, ok);
-    QFETCH(int, syncBytes);
+    QFETCH(QString, writes);
 
     Rig rig(!fresh);
     rig.client.command_timeout_ms = 50;
     rig.boot.silent = silent;
     QCOMPARE(rig.client.BootloaderResync(), ok);
-    QCOMPARE(rig.driver.writes, QList<QByteArray>(syncBytes, bytes("7F")));
+    QList<QByteArray> expected;
+    for (QChar c : writes)
+        expected << (c == 'S' ? bytes("7F") : QByteArray(259, char(0x7F)));
+    QCOMPARE(rig.driver.writes, expected);
     if (!ok)
         QCOMPARE(rig.client.failure,
                  QStringLiteral("synchronisation: no reply from the bootloader within 50 ms"));
@@ -414,6 +419,32 @@ void TestBootloader::resync()
         rig.client.bootloader_address = 0x08000000;
         QVERIFY(rig.client.BootloaderWriteCommand(QStringLiteral("after resync")));
     }
+}
+
+void TestBootloader::resyncCompletesABrokenOffCommand_data()
+{
+    QTest::addColumn<QString>("sentBefore");
+    QTest::newRow("inside an address") << "31 CE 08 00";
+    QTest::newRow("inside a data block") << "31 CE 08 00 00 00 08 FF 01 02 03";
+    QTest::newRow("inside an erase") << "43 BC";
+}
+
+void TestBootloader::resyncCompletesABrokenOffCommand()
+{
+    QFETCH(QString, sentBefore);
+    Rig rig;
+    rig.client.command_timeout_ms = 50;
+    const QByteArray before = bytes(qPrintable(sentBefore));
+    std::memcpy(rig.link.tx_buffer.data(), before.constData(), size_t(before.size()));
+    rig.link.WriteFTDevice(std::uint32_t(before.size()));
+    QVERIFY(rig.client.BootloaderResync());
+    // The bootloader takes commands again.
+    rig.driver.rx.clear();
+    rig.client.setFirmwareImage(pattern_image(512));
+    QVERIFY(rig.client.SplitFirmwareInChunks());
+    QVERIFY(rig.client.BootloaderEraseAll());
+    QVERIFY(rig.client.BootloaderWriteFirmware());
+    QCOMPARE(rig.boot.flash.left(512), pattern_image(512));
 }
 
 void TestBootloader::loadImage_data()

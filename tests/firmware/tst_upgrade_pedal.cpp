@@ -1,0 +1,279 @@
+// End to end against the virtual pedal: the connection, the upgrade procedure
+// and the upgrade window together, from Upgrade Mode to the pedal reporting
+// its new firmware, and through every failure the pedal can inject.
+
+#include "console/ConsoleLog.h"
+#include "firmware/TformFirmwareUpgrade.h"
+#include "firmware/UpgradeProcedure.h"
+#include "firmware/UpgradeWiring.h"
+#include "protocol/DeviceConnection.h"
+#include "simulator/SimulatorDriver.h"
+#include "support/ScriptedDialogs.h"
+#include "usb/D2XXUnit.h"
+
+#include <QComboBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QtTest>
+
+#include <memory>
+
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+using namespace quorvane;
+using namespace quorvane::test;
+
+namespace {
+
+// A USB socket: the virtual pedal plugged into it can be pulled out and
+// another plugged in.
+class Socket : public BridgeDriver {
+public:
+    void plug(const PedalOptions &options) { pedal = std::make_unique<SimulatorDriver>(options); }
+    std::unique_ptr<SimulatorDriver> pedal;
+
+    FT_STATUS listDeviceCount(std::uint32_t &c) override { return pedal->listDeviceCount(c); }
+    FT_STATUS listSerialNumber(std::uint32_t i, char *b) override { return pedal->listSerialNumber(i, b); }
+    FT_STATUS listDescription(std::uint32_t i, char *b) override { return pedal->listDescription(i, b); }
+    FT_STATUS openBySerialNumber(const char *s, FT_HANDLE &h) override { return pedal->openBySerialNumber(s, h); }
+    FT_STATUS close(FT_HANDLE h) override { return pedal->close(h); }
+    FT_STATUS setBaudRate(FT_HANDLE h, std::uint32_t b) override { return pedal->setBaudRate(h, b); }
+    FT_STATUS setDataCharacteristics(FT_HANDLE h, std::uint8_t w, std::uint8_t s, std::uint8_t p) override
+    {
+        return pedal->setDataCharacteristics(h, w, s, p);
+    }
+    FT_STATUS purge(FT_HANDLE h, std::uint32_t m) override { return pedal->purge(h, m); }
+    FT_STATUS getQueueStatus(FT_HANDLE h, std::uint32_t &c) override { return pedal->getQueueStatus(h, c); }
+    FT_STATUS read(FT_HANDLE h, std::uint8_t *b, std::uint32_t n, std::uint32_t &r) override
+    {
+        return pedal->read(h, b, n, r);
+    }
+    FT_STATUS write(FT_HANDLE h, const std::uint8_t *b, std::uint32_t n, std::uint32_t &w) override
+    {
+        return pedal->write(h, b, n, w);
+    }
+};
+
+struct Rig {
+    Socket socket;
+    ScriptedDialogs dialogs;
+    ConsoleLog console;
+    D2XXUnit link{socket, dialogs};
+    DeviceConnection connection{link, console, dialogs};
+    UpgradeProcedure procedure{link, console, dialogs, upgrade_link_state(connection)};
+    TformFirmwareUpgrade window;
+
+    explicit Rig(const PedalOptions &options)
+    {
+        socket.plug(options);
+        link.SetLinkSettings(link_mode_normal);
+        wire_upgrade(procedure, connection);
+        procedure.attachWindow(&window);
+        connection.ListDevicesAtStartup();
+    }
+    PedalModel &pedal() { return socket.pedal->model(); }
+    bool pedalReceived(const QString &hex) const
+    {
+        return socket.pedal->model().log().contains(QStringLiteral("recv ") + hex);
+    }
+
+    void linkUp()
+    {
+        connection.ConnectOnClick();
+        QVERIFY(connection.is_linked);
+    }
+    // Upgrade Mode on a pedal with firmware 9 or newer, answered Yes.
+    void enterUpgradeMode()
+    {
+        dialogs.reset();
+        dialogs.answers.enqueue(Answer::Yes);
+        procedure.menuFirmwareUpgradeModeClick();
+        QCOMPARE(dialogs.messages, QStringList{bootloader_connected_text});
+        QVERIFY(procedure.pedal_in_bootloader());
+        dialogs.reset();
+    }
+    bool upgradeTo(const QString &item)
+    {
+        procedure.menuStartFirmwareUpgradeClick();
+        window.cmbFirmwareChoose()->setCurrentText(item);
+        return procedure.btnUpgradeFirmwareClick();
+    }
+    void expectFirmware(int version)
+    {
+        QCOMPARE(pedal().mode(), PedalModel::Mode::Firmware);
+        QCOMPARE(pedal().firmwareVersion(), version);
+        QCOMPARE(connection.device_firmware_version, QString::number(version));
+        QCOMPARE(link.link_parity, FT_PARITY_NONE);
+        QCOMPARE(int(pedal().lineSettings().parity), 0);
+        QVERIFY(!connection.bootloader_mode);
+        QVERIFY(!connection.upgrade_mode_pending);
+        QVERIFY(!procedure.pedal_in_bootloader());
+        QVERIFY(connection.Timer_USB_Read.isActive());
+        QVERIFY(!window.isVisible());
+    }
+};
+
+} // namespace
+
+class TestUpgradePedal : public QObject {
+    Q_OBJECT
+private slots:
+    void upgradeModeWithCurrentFirmware();
+    void upgradeModeAnsweredNo();
+    void upgradeModeBeforeAnyReport();
+    void toFirmware8AndBack();
+    void failureThenRetry_data();
+    void failureThenRetry();
+};
+
+void TestUpgradePedal::upgradeModeWithCurrentFirmware()
+{
+    Rig rig({.firmware = 10});
+    rig.linkUp();
+    QCOMPARE(rig.connection.device_firmware_version, QStringLiteral("10"));
+    rig.dialogs.reset();
+    rig.dialogs.answers.enqueue(Answer::Yes);
+    rig.procedure.menuFirmwareUpgradeModeClick();
+    QCOMPARE(rig.dialogs.questions, QStringList{upgrade_mode_question});
+    QCOMPARE(rig.dialogs.messages, QStringList{bootloader_connected_text});
+    QVERIFY(rig.pedalReceived("0D 01"));
+    QVERIFY(rig.pedalReceived("05 00 01 02 03 04 05 06"));
+    QCOMPARE(rig.pedal().mode(), PedalModel::Mode::Bootloader);
+    QCOMPARE(rig.link.link_parity, FT_PARITY_EVEN);
+    QCOMPARE(rig.pedal().lineErrorCount(), 0);
+    QVERIFY(rig.console.lines().contains(QStringLiteral("received Byte: 79")));
+}
+
+void TestUpgradePedal::upgradeModeAnsweredNo()
+{
+    Rig rig({.firmware = 9});
+    rig.linkUp();
+    rig.dialogs.reset();
+    rig.dialogs.answers.enqueue(Answer::No);
+    rig.procedure.menuFirmwareUpgradeModeClick();
+    QVERIFY(rig.pedalReceived("0D 01"));
+    QVERIFY(!rig.pedalReceived("05 00 01 02 03 04 05 06"));
+    QCOMPARE(rig.pedal().mode(), PedalModel::Mode::Firmware);
+    QVERIFY(!rig.procedure.upgrade_mode_checked());
+    QVERIFY(!rig.connection.bootloader_mode);
+    QCOMPARE(rig.link.link_parity, FT_PARITY_NONE);
+    // The pedal still answers its firmware's status request.
+    rig.connection.RequestDeviceStatus();
+    QCOMPARE(rig.connection.device_firmware_version, QStringLiteral("9"));
+}
+
+void TestUpgradePedal::upgradeModeBeforeAnyReport()
+{
+    Rig rig({.firmware = 7, .bootloader = true}); // held in upgrade mode at power-on
+    rig.procedure.menuFirmwareUpgradeModeClick();
+    QVERIFY(rig.dialogs.questions.isEmpty());
+    QVERIFY(rig.connection.bootloader_mode);
+    QVERIFY(rig.connection.upgrade_mode_pending);
+    QVERIFY(rig.pedal().log().filter(QStringLiteral("recv")).isEmpty());
+
+    rig.linkUp();
+    QCOMPARE(rig.dialogs.messages, QStringList{bootloader_linked_text});
+    QVERIFY(!rig.pedalReceived("02 00"));
+    QCOMPARE(rig.pedal().mode(), PedalModel::Mode::Bootloader);
+
+    QVERIFY(rig.upgradeTo(QStringLiteral("Firmware_10")));
+    rig.expectFirmware(10);
+}
+
+void TestUpgradePedal::toFirmware8AndBack()
+{
+    Rig rig({.firmware = 10});
+    rig.linkUp();
+    rig.enterUpgradeMode();
+    QVERIFY(rig.upgradeTo(QStringLiteral("Firmware_8")));
+    QCOMPARE(rig.dialogs.messages.first(), upgrade_complete_text);
+    rig.expectFirmware(8);
+    QVERIFY(rig.pedal().flashMatchesBuiltInImage());
+    QCOMPARE(rig.window.ProgressBar1()->value(), 0);
+    QVERIFY(!rig.procedure.upgrade_mode_checked());
+
+    // Firmware 8 has no upgrade-mode request: the user holds the pedal in
+    // upgrade mode while powering it, then links again.
+    rig.procedure.menuFirmwareUpgradeModeClick();
+    QVERIFY(rig.connection.upgrade_mode_pending);
+    rig.connection.menuDisconnectClick();
+    QVERIFY(!rig.connection.is_linked);
+    rig.pedal().powerCycle(true);
+    rig.dialogs.reset();
+    rig.linkUp();
+    QCOMPARE(rig.dialogs.messages, QStringList{bootloader_linked_text});
+    rig.dialogs.reset();
+    QVERIFY(rig.upgradeTo(QStringLiteral("Firmware_10")));
+    rig.expectFirmware(10);
+    QVERIFY(rig.pedal().flashMatchesBuiltInImage());
+}
+
+void TestUpgradePedal::failureThenRetry_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("step");
+    QTest::newRow("nack at chunk 20") << "nack" << "chunk 20 at address 0x08001400, data: the bootloader answered NOT ACK";
+    QTest::newRow("silent from chunk 20") << "silent" << "chunk 20 at address 0x08001400";
+    QTest::newRow("unplugged mid-transfer") << "unplug" << "chunk ";
+}
+
+void TestUpgradePedal::failureThenRetry()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, step);
+
+    Rig rig({.firmware = 10});
+    rig.linkUp();
+    rig.enterUpgradeMode();
+    rig.procedure.client().command_timeout_ms = 300;
+    if (fault == "nack") {
+        rig.pedal().faults().nackAt = PedalFaults::NackStep::Chunk;
+        rig.pedal().faults().nackChunk = 20;
+    } else if (fault == "silent") {
+        QObject::connect(rig.window.ProgressBar1(), &QProgressBar::valueChanged, &rig.window,
+                         [&rig, once = true](int value) mutable {
+                             if (value == 20 && once)
+                                 rig.pedal().faults().silent = true;
+                             once = once && value != 20;
+                         });
+    } else {
+        rig.pedal().faults().unplugAfter = 8000; // bytes since the pedal was plugged in
+    }
+
+    QVERIFY(!rig.upgradeTo(QStringLiteral("Firmware_10")));
+    QCOMPARE(rig.dialogs.messages.size(), 1);
+    QVERIFY2(rig.dialogs.messages.first().startsWith(upgrade_failed_prefix + step),
+             qPrintable(rig.dialogs.messages.first()));
+    QVERIFY(!rig.dialogs.messages.contains(upgrade_complete_text));
+    QVERIFY(!rig.pedalReceived("21 DE"));
+    const int stoppedAt = rig.window.ProgressBar1()->value();
+    QVERIFY(stoppedAt > 0 && stoppedAt < 202);
+    QVERIFY(rig.window.isVisible());
+    QVERIFY(rig.window.btnUpgradeFirmware()->isEnabled());
+    QVERIFY(!rig.connection.Timer_USB_Read.isActive());
+    QVERIFY(rig.connection.bootloader_mode);
+
+    rig.dialogs.reset();
+    if (fault == "silent") {
+        rig.pedal().faults().silent = false;
+    } else if (fault == "unplug") {
+        // Plugged in again: with its flash half written the pedal comes up
+        // in its bootloader. The window is closed and the link made again.
+        QVERIFY(rig.window.close());
+        rig.socket.plug({.firmware = 10, .bootloader = true});
+        rig.connection.bridge_lost();
+        rig.dialogs.reset();
+        rig.linkUp();
+        QCOMPARE(rig.dialogs.messages.join("|"), bootloader_linked_text);
+        QVERIFY(!rig.pedalReceived("02 00"));
+        rig.dialogs.reset();
+    }
+    const bool retried = rig.upgradeTo(QStringLiteral("Firmware_10"));
+    QVERIFY2(retried, qPrintable(rig.dialogs.messages.join("|") + rig.pedal().log().mid(rig.pedal().log().size() - 12).join("\n")));
+    QCOMPARE(rig.dialogs.messages.first(), upgrade_complete_text);
+    rig.expectFirmware(10);
+    QVERIFY(rig.pedal().flashMatchesBuiltInImage());
+}
+
+QTEST_MAIN(TestUpgradePedal)
+#include "tst_upgrade_pedal.moc"
