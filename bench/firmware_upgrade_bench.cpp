@@ -1,0 +1,168 @@
+// Times a firmware upgrade through the virtual pedal on a pseudo-terminal with
+// the line model on, against stm32flash writing the same image through the
+// same simulator, and against the line's lower bound.
+//
+// firmware_upgrade_bench <kq5-pedal-sim> <firmware image file>
+
+#include "console/ConsoleLog.h"
+#include "firmware/FirmwareUpgrade.h"
+#include "platform/Dialogs.h"
+#include "protocol/ReplyReader.h"
+#include "usb/D2XXUnit.h"
+#include "usb/SerialPortDriver.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTextStream>
+
+#include <cstdio>
+#include <memory>
+
+using namespace quorvane;
+
+namespace {
+
+class SilentDialogs : public Dialogs {
+public:
+    void message(const QString &text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
+    Answer confirm(const QString &) override { return Answer::Yes; }
+    QString openFile(const QString &, const QString &, const QString &) override { return {}; }
+    QString saveFile(const QString &, const QString &, const QString &) override { return {}; }
+};
+
+// Counts the bytes that cross the line in each direction.
+class CountingDriver : public SerialPortDriver {
+public:
+    using SerialPortDriver::SerialPortDriver;
+    FT_STATUS read(FT_HANDLE h, std::uint8_t *b, std::uint32_t n, std::uint32_t &r) override
+    {
+        const FT_STATUS s = SerialPortDriver::read(h, b, n, r);
+        received += r;
+        return s;
+    }
+    FT_STATUS write(FT_HANDLE h, const std::uint8_t *b, std::uint32_t n, std::uint32_t &w) override
+    {
+        const FT_STATUS s = SerialPortDriver::write(h, b, n, w);
+        sent += w;
+        return s;
+    }
+    qint64 sent = 0, received = 0;
+};
+
+struct Sim {
+    QProcess process;
+    QString pty;
+    Sim(const QString &program, int latency_ms)
+    {
+        process.start(program, {QStringLiteral("--bootloader"), QStringLiteral("--paced"),
+                                QStringLiteral("--latency-ms"), QString::number(latency_ms)});
+        process.waitForStarted();
+        while (process.state() == QProcess::Running && !process.canReadLine())
+            process.waitForReadyRead(1000);
+        pty = QString::fromLocal8Bit(process.readLine()).trimmed();
+    }
+    ~Sim()
+    {
+        process.terminate();
+        process.waitForFinished(3000);
+    }
+};
+
+struct EditorRun {
+    double seconds = -1;
+    qint64 bytes = 0;
+};
+
+EditorRun run_editor(const QString &sim_program, const QByteArray &image, int latency_ms)
+{
+    Sim sim(sim_program, latency_ms);
+    EditorRun result;
+    if (sim.pty.isEmpty())
+        return result;
+    CountingDriver driver({sim.pty});
+    SilentDialogs dialogs;
+    ConsoleLog console;
+    D2XXUnit link(driver, dialogs);
+    link.GetFTDeviceCount();
+    link.GetFTDeviceSerialNo(link.ft_device_count - 1);
+    if (link.Open_USB_Device_By_Serial_Number(link.ft_list_text) != FT_OK)
+        return result;
+    link.SetLinkSettings(link_mode_bootloader);
+    link.SetFTBaudRate();
+    link.SetFTDataCharacteristics();
+
+    FirmwareUpgrade client(link, console);
+    ReplyReader reader(link, console);
+    QElapsedTimer clock;
+    clock.start();
+    link.tx_buffer[0] = bootloader_sync;
+    link.WriteFTDevice(1);
+    QString reply;
+    reader.ReadBootloaderReply(reply, bootloader_command_timeout_ms);
+    client.setFirmwareImage(image);
+    const bool ok = reply == bootloader_ack_text && client.SplitFirmwareInChunks() &&
+                    client.BootloaderEraseAll() && client.BootloaderWriteFirmware() &&
+                    client.BootloaderWriteVersion(10) && client.BootloaderGo();
+    const qint64 elapsed = clock.nsecsElapsed();
+    link.CloseFTDevice();
+    if (!ok) {
+        std::fprintf(stderr, "editor upgrade failed: %s\n", qPrintable(client.failure));
+        return result;
+    }
+    result.seconds = double(elapsed) / 1e9;
+    result.bytes = driver.sent + driver.received;
+    return result;
+}
+
+double run_stm32flash(const QString &sim_program, const QString &image_path, int latency_ms)
+{
+    Sim sim(sim_program, latency_ms);
+    if (sim.pty.isEmpty())
+        return -1;
+    QProcess flash;
+    QElapsedTimer clock;
+    clock.start();
+    flash.start(QStringLiteral("stm32flash"),
+                {QStringLiteral("-b"), QStringLiteral("115200"), QStringLiteral("-m"), QStringLiteral("8n1"),
+                 QStringLiteral("-w"), image_path, QStringLiteral("-g"), QStringLiteral("0x08000000"), sim.pty});
+    if (!flash.waitForFinished(300000) || flash.exitCode() != 0) {
+        std::fprintf(stderr, "stm32flash failed: %s\n", flash.readAllStandardError().constData());
+        return -1;
+    }
+    return double(clock.nsecsElapsed()) / 1e9;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s <kq5-pedal-sim> <firmware image file>\n", argv[0]);
+        return 2;
+    }
+    const QString sim = QString::fromLocal8Bit(argv[1]);
+    const QString image_path = QString::fromLocal8Bit(argv[2]);
+    QFile file(image_path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "cannot read %s\n", argv[2]);
+        return 2;
+    }
+    const QByteArray image = file.readAll();
+
+    std::printf("image: %s, %lld bytes; 115200 bit/s, 11 bits a byte on the line\n",
+                qPrintable(image_path), static_cast<long long>(image.size()));
+    for (int latency : {16, 1}) {
+        const EditorRun editor = run_editor(sim, image, latency);
+        const double tool = run_stm32flash(sim, image_path, latency);
+        const double bound = double(editor.bytes) * 11.0 / 115200.0;
+        std::printf("latency %2d ms: editor %.2f s, stm32flash %.2f s, editor/stm32flash %.2f; "
+                    "line bound %.2f s (%lld bytes), editor/bound %.2f\n",
+                    latency, editor.seconds, tool, tool > 0 ? editor.seconds / tool : 0.0, bound,
+                    static_cast<long long>(editor.bytes), bound > 0 ? editor.seconds / bound : 0.0);
+        std::fflush(stdout);
+    }
+    return 0;
+}
