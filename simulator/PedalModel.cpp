@@ -224,8 +224,12 @@ qint64 PedalModel::now() const
 
 void PedalModel::note(const QString &text)
 {
-    if (m_options.keepLog)
+    if (m_options.keepLog) {
+        // A pedal left running keeps its recent history, not all of it.
+        if (m_log.size() >= 20000)
+            m_log.remove(0, 10000);
         m_log << text;
+    }
     if (onLog)
         onLog(text);
 }
@@ -645,7 +649,7 @@ void PedalModel::firmwareMessage(const QByteArray &m, qint64 at)
 
     switch (cmd) {
     case 0x00: { // effect image upload
-        note(QStringLiteral("recv %1 bytes of effect image: %2 ...").arg(m.size()).arg(hex(m.left(48))));
+        logBytes("recv", m);
         const bool ok = loadEffect(m, true);
         QByteArray answer;
         if (ok) {

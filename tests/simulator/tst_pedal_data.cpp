@@ -2,6 +2,8 @@
 // firmware images, as the compiled-in resources hold them.
 
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QSet>
 #include <QtEndian>
 #include <QtTest>
@@ -121,6 +123,18 @@ private slots:
         QVERIFY2((reset & ~1u) >= 0x08000000 && (reset & ~1u) < 0x08000000u + quint32(length),
                  "reset handler inside the image");
         QCOMPARE(image.mid(0x130, 6), QByteArray("KQ5FW") + char(version));
+    }
+
+    // The committed files are what the generator makes.
+    void generatorIsCurrent()
+    {
+        const QString python = QStandardPaths::findExecutable("python3");
+        if (python.isEmpty())
+            QSKIP("python3 is not installed");
+        QProcess p;
+        p.start(python, {qEnvironmentVariable("QUORVANE_SOURCE_DIR") + "/tools/make_pedal_data.py", "--check"});
+        QVERIFY(p.waitForFinished(60000));
+        QVERIFY2(p.exitCode() == 0, (p.readAllStandardOutput() + p.readAllStandardError()).constData());
     }
 
     void imagesDiffer()
