@@ -714,7 +714,7 @@ void PedalModel::firmwareMessage(const QByteArray &m, qint64 at)
         if (m_firmware < 9)
             return ignore(m, QStringLiteral("upgrade-mode request needs firmware 9"));
         m_mode = Mode::Restarting;
-        m_restartDone = at + qint64(restart_ms) * 1000;
+        m_restartDone = at + qint64(m_options.restartMs) * 1000;
         m_boot = Boot::WaitSync;
         m_bootBuf.clear();
         note(QStringLiteral("restarting into the bootloader"));

@@ -51,6 +51,8 @@ struct PedalOptions {
     // always matching its mode.
     bool lineFollowsMode = false;
     bool keepLog = true; // keep the log in memory as well as handing it to onLog
+    // From the upgrade-mode request until the bootloader answers.
+    int restartMs = 100;
     PedalFaults faults;
 };
 
@@ -98,7 +100,6 @@ public:
     static constexpr std::uint8_t nack = 0x1F;
     static constexpr std::uint16_t device_id = 0x410;
     static constexpr std::uint8_t bootloader_version = 0x22;
-    static constexpr int restart_ms = 100; // from the upgrade-mode request to the bootloader
     static constexpr int message_gap_ms = 100; // a message broken off this long is dropped
 
     explicit PedalModel(const PedalOptions &options = {}, Clock clock = {});

@@ -125,6 +125,9 @@ int main(int argc, char *argv[])
     }
     // A pseudo-terminal carries no parity: the pedal takes its own mode as the line.
     options.lineFollowsMode = true;
+    // The pedal sees when it reads a byte, not when the host wrote it; a
+    // shorter restart absorbs the scheduling delays of a busy machine.
+    options.restartMs = 50;
     options.keepLog = false;
 
     QFile logFile;
