@@ -1,0 +1,294 @@
+#include "parameters/TformFXsettings.h"
+
+#include "ui_TformFXsettings.h"
+
+#include "console/ConsoleLog.h"
+#include "parameters/FXhints.h"
+#include "parameters/PanelShapes.h"
+#include "protocol/DeviceConnection.h"
+#include "widgets/ArcDial.h"
+#include "widgets/ToggleSwitch.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontInfo>
+#include <QLabel>
+#include <QRadioButton>
+
+namespace quorvane {
+
+const QStringList guitar_tuning_entries = {
+    QStringLiteral("No Tuning Selected"), QStringLiteral("Standard (EADGBE)"),
+    QStringLiteral("Drop D (DADGBE)"),    QStringLiteral("DADGAD"),
+    QStringLiteral("open D (DADF#AD)"),   QStringLiteral("Blues G (DGDGBD)"),
+    QStringLiteral("Open A (EAC#EAE)"),   QStringLiteral("Open C (CGCGCE)"),
+    QStringLiteral("Bass Guitar"),
+};
+
+const QStringList semitone_entries = {
+    QStringLiteral("-5"), QStringLiteral("-4"), QStringLiteral("-3"),
+    QStringLiteral("-2"), QStringLiteral("-1"), QStringLiteral("0"),
+    QStringLiteral("+1"), QStringLiteral("+2"), QStringLiteral("+3"),
+};
+
+const QStringList harmonic_pitch_entries = [] {
+    QStringList entries;
+    for (int i = 0; i < int(harmonic_pitch_table.size()); ++i) {
+        const int step = i - 12;
+        entries << (step > 0 ? QStringLiteral("+%1").arg(step) : QString::number(step));
+    }
+    return entries;
+}();
+
+namespace {
+
+// Arial, or a face of nearly its widths where it is missing, so the captions
+// fit the fixed layout.
+void use_panel_font(QWidget *widget, qreal point_size, bool bold = false)
+{
+    QFont font = widget->font();
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Arimo"), QStringLiteral("Helvetica"),
+                      QStringLiteral("DejaVu Sans Condensed")});
+    font.setPointSizeF(point_size);
+    font.setBold(bold);
+    // A face of other widths than Arial's: its condensed cut keeps the
+    // captions inside their places.
+    static const QStringList arial_widths = {QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                                             QStringLiteral("Arimo"), QStringLiteral("Helvetica")};
+    if (!arial_widths.contains(QFontInfo(font).family()))
+        font.setStretch(QFont::Condensed);
+    widget->setFont(font);
+}
+
+// The slot lists' entries after "Not Assigned", by slot.
+const QStringList slot_entries[assign_slot_count] = {
+    {QStringLiteral("Input Level"), QStringLiteral("1st Harmonic Pitch"), QStringLiteral("Wave Clip")},
+    {QStringLiteral("Input Level"), QStringLiteral("1st Harmonic Pitch"), QStringLiteral("Wave Clip")},
+    {QStringLiteral("Dominant Notes Cut"), QStringLiteral("High Notes Cut")},
+    {QStringLiteral("Dominant Notes Cut"), QStringLiteral("High Notes Cut")},
+    {QStringLiteral("Bypass"), QStringLiteral("Preset")},
+};
+
+// The dark face of the panel; a look (style sheet) of the editor overrides it.
+QPalette panel_palette(QPalette base)
+{
+    const QColor face(0x2B, 0x2E, 0x33);
+    const QColor well(0x1E, 0x20, 0x24);
+    const QColor text(0xEE, 0xEF, 0xF2);
+    const QColor accent(0xF0, 0x9A, 0x2E);
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive}) {
+        base.setColor(g, QPalette::Window, face);
+        base.setColor(g, QPalette::WindowText, text);
+        base.setColor(g, QPalette::Base, well);
+        base.setColor(g, QPalette::AlternateBase, face);
+        base.setColor(g, QPalette::Text, text);
+        base.setColor(g, QPalette::Button, QColor(0x3A, 0x3E, 0x45));
+        base.setColor(g, QPalette::ButtonText, text);
+        base.setColor(g, QPalette::Highlight, accent);
+        base.setColor(g, QPalette::HighlightedText, QColor(0x14, 0x14, 0x14));
+        base.setColor(g, QPalette::ToolTipBase, QColor(0xFF, 0xFF, 0xE1));
+        base.setColor(g, QPalette::ToolTipText, Qt::black);
+    }
+    const QColor dim(0x80, 0x84, 0x8C);
+    base.setColor(QPalette::Disabled, QPalette::Window, face);
+    base.setColor(QPalette::Disabled, QPalette::WindowText, dim);
+    base.setColor(QPalette::Disabled, QPalette::Text, dim);
+    base.setColor(QPalette::Disabled, QPalette::ButtonText, dim);
+    base.setColor(QPalette::Disabled, QPalette::Base, face);
+    base.setColor(QPalette::Disabled, QPalette::Button, QColor(0x34, 0x37, 0x3D));
+    base.setColor(QPalette::Disabled, QPalette::Highlight, QColor(0x6A, 0x58, 0x40));
+    return base;
+}
+
+} // namespace
+
+TformFXsettings::TformFXsettings(ParameterModel &model, D2XXUnit &link, ConsoleLog &console,
+                                 Dialogs &dialogs, QWidget *parent)
+    : QWidget(parent), m_model(model), m_link(link), m_console(console), m_dialogs(dialogs),
+      ui(std::make_unique<Ui::TformFXsettings>())
+{
+    ui->setupUi(this);
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+    setAutoFillBackground(true);
+    setPalette(panel_palette(palette()));
+    apply_fonts();
+    ui->Line1->lower();
+
+    m_timer1.setObjectName(QStringLiteral("Timer1"));
+    m_timer1.setParent(this);
+    m_throttle = new DialSendThrottle(m_link, m_console, m_timer1, this);
+
+    // 1. The parameter table.
+    m_model.build_parameter_table();
+    // 2, 3. The slot lists' entries, "Not Assigned" first.
+    create_slot_entries();
+    ui->cmbGuitarTuning->addItems(guitar_tuning_entries);
+    ui->cmbSemitonesVariation->addItems(semitone_entries);
+    ui->cmbVariableWavePitch->addItems(harmonic_pitch_entries);
+    ui->cmbVariableWavePitch->setCurrentIndex(-1);
+    connect_handlers();
+    // 4. Every slot list on "Not Assigned"; their handlers clear the flags.
+    for (int slot = 0; slot < assign_slot_count; ++slot) {
+        list(slot_list_names[slot])->setCurrentIndex(0);
+        slot_list_changed(slot);
+    }
+    // 5. Hints.
+    attach_hints();
+    // 6. No tuning, no semitone shift.
+    ui->cmbGuitarTuning->setCurrentIndex(no_tuning_index);
+    cmbGuitarTuningChange();
+    ui->cmbSemitonesVariation->setCurrentIndex(semitone_zero_entry);
+    cmbSemitonesVariationChange();
+}
+
+TformFXsettings::~TformFXsettings()
+{
+    // The timer is a member; keep its tick from reaching a half-destroyed window.
+    m_timer1.stop();
+}
+
+void TformFXsettings::create_slot_entries()
+{
+    for (int slot = 0; slot < assign_slot_count; ++slot) {
+        QComboBox *box = list(slot_list_names[slot]);
+        box->clear();
+        box->addItem(QStringLiteral("Not Assigned"));
+        box->addItems(slot_entries[slot]);
+    }
+}
+
+void TformFXsettings::attach_hints()
+{
+    ui->cmbGuitarTuning->setToolTip(fx_hints::cmbGuitarTuning);
+    ui->cmbSemitonesVariation->setToolTip(fx_hints::cmbSemitonesVariation);
+    ui->chkDominantNoteCut->setToolTip(fx_hints::chkDominantNoteCut);
+    ui->chkHighNoteCut->setToolTip(fx_hints::chkHighNoteCut);
+    ui->dialInputLevel->setToolTip(fx_hints::dialInputLevel);
+}
+
+void TformFXsettings::apply_fonts()
+{
+    for (QWidget *w : findChildren<QWidget *>())
+        use_panel_font(w, 10.5);
+    for (QWidget *title : {static_cast<QWidget *>(ui->lblTrackingFunctions),
+                           static_cast<QWidget *>(ui->lblAssignControls),
+                           static_cast<QWidget *>(ui->Label4), static_cast<QWidget *>(ui->Label5)})
+        use_panel_font(title, 10, true);
+    use_panel_font(ui->lblSemitones, 11);
+}
+
+void TformFXsettings::connect_handlers()
+{
+    struct DialBinding {
+        ArcDial *dial;
+        void (TformFXsettings::*handler)();
+    };
+    const DialBinding dials[] = {
+        {ui->dialDry, &TformFXsettings::dialDryChange},
+        {ui->dialSubMix, &TformFXsettings::dialSubMixChange},
+        {ui->dialMinus1Oct, &TformFXsettings::dialMinus1OctChange},
+        {ui->dialMinus2Oct, &TformFXsettings::dialMinus2OctChange},
+        {ui->dialLowPass, &TformFXsettings::dialLowPassChange},
+        {ui->dialHighPass, &TformFXsettings::dialHighPassChange},
+        {ui->dialRange, &TformFXsettings::dialRangeChange},
+        {ui->dialInputLevel, &TformFXsettings::dialInputLevelChange},
+        {ui->dialClipWave, &TformFXsettings::dialClipWaveChange},
+    };
+    for (const DialBinding &b : dials)
+        connect(b.dial, &ArcDial::angleChanged, this, b.handler);
+    // dial1stHarmonic only shows the reported value.
+
+    connect(ui->swtWave, &QAbstractButton::toggled, this, &TformFXsettings::swtWaveSwitch);
+    connect(ui->swtSplit, &QAbstractButton::toggled, this, &TformFXsettings::swtSplitSwitch);
+    connect(ui->swtBypass, &QAbstractButton::toggled, this, &TformFXsettings::swtBypassSwitch);
+    connect(ui->cmbVariableWavePitch, &QComboBox::currentIndexChanged, this,
+            &TformFXsettings::cmbVariableWavePitchChange);
+    connect(ui->chkDominantNoteCut, &QCheckBox::toggled, this,
+            &TformFXsettings::chkDominantNoteCutChange);
+    connect(ui->chkHighNoteCut, &QCheckBox::toggled, this, &TformFXsettings::chkHighNoteCutChange);
+    connect(ui->cmbGuitarTuning, &QComboBox::currentIndexChanged, this,
+            &TformFXsettings::cmbGuitarTuningChange);
+    connect(ui->cmbSemitonesVariation, &QComboBox::currentIndexChanged, this,
+            &TformFXsettings::cmbSemitonesVariationChange);
+    for (int slot = 0; slot < assign_slot_count; ++slot)
+        connect(list(slot_list_names[slot]), &QComboBox::currentIndexChanged, this,
+                [this, slot] { slot_list_changed(slot); });
+}
+
+void TformFXsettings::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (current_effect_image) {
+        if (const std::optional<EffectImage> image = current_effect_image())
+            load_parameter_addresses(m_model, image->resource_name, image->text, m_console);
+    }
+    const QColor outline = QColor::fromRgba(shown_outline_color);
+    ui->Line1->setOutlineColor(outline);
+    ui->Rectangle1->setOutlineColor(outline);
+    ui->Rectangle2->setOutlineColor(outline);
+}
+
+void TformFXsettings::enable_effect_controls(bool on)
+{
+    for (QWidget *w : findChildren<QWidget *>())
+        w->setEnabled(on);
+    if (!on)
+        m_throttle->clear();
+}
+
+void TformFXsettings::slot_list_changed(int slot)
+{
+    if (slot < 0 || slot >= assign_slot_count)
+        return;
+    m_model.slot_assigned[std::size_t(slot)] = list(slot_list_names[slot])->currentIndex() > 0;
+}
+
+void TformFXsettings::attach(DeviceConnection &connection)
+{
+    StatusDecoders &d = connection.decoders;
+    d.decode_footswitch_mode = [this](const Values &v, int start) {
+        // The first decoder of a report: the parameters' addresses must be
+        // the reported effect's before the assignments are matched.
+        load_reported_effect_addresses(v);
+        decode_footswitch_mode(v, start);
+    };
+    d.decode_assignments = [this](const Values &v, int start) { decode_assignments(v, start); };
+    d.decode_tuning = [this](const Values &v, int start) { decode_tuning(v, start); };
+    d.getBypassStatus = [this](const Values &v, int start) { getBypassStatus(v, start); };
+    d.decode_parameter_dump = [this](const Values &v, int start) { decode_parameter_dump(v, start); };
+    connection.effects.close_effect_window = [this] {
+        if (isVisible())
+            close();
+    };
+    connection.effects.enable_effect_controls = [this](bool on) { enable_effect_controls(on); };
+    connection.set_updating_from_pedal = [this](bool on) { m_model.updating_from_pedal = on; };
+}
+
+ArcDial *TformFXsettings::dial(const char *name) const
+{
+    return findChild<ArcDial *>(QLatin1String(name));
+}
+
+ToggleSwitch *TformFXsettings::switchControl(const char *name) const
+{
+    return findChild<ToggleSwitch *>(QLatin1String(name));
+}
+
+QComboBox *TformFXsettings::list(const char *name) const
+{
+    return findChild<QComboBox *>(QLatin1String(name));
+}
+
+QCheckBox *TformFXsettings::checkBox(const char *name) const
+{
+    return findChild<QCheckBox *>(QLatin1String(name));
+}
+
+QRadioButton *TformFXsettings::radio(const char *name) const
+{
+    return findChild<QRadioButton *>(QLatin1String(name));
+}
+
+} // namespace quorvane

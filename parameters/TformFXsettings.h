@@ -1,0 +1,200 @@
+#pragma once
+// The effect settings window: the panel of dials, switches, lists and check
+// boxes through which the user edits the fifteen parameters of the effect
+// running in the pedal, chooses what the pedal's control slots hold and the
+// footswitch behaviour.
+//
+// It is filled from the pedal's status report by the decoders (their
+// console lines and the mapping of reported words to dial angles live in
+// FXdecoding.cpp) and writes every change of the user to the pedal at once
+// (FXliveEdits.cpp); dials go out through the 100 ms throttle.
+//
+// Filling the window from a report is the pedal speaking: while the decoders
+// set the controls, the change handlers send nothing, keep the word the
+// decoder stored and show no message. A handler that changes its own control
+// (a dial snapping out of the dead zone, a check box clearing itself) does
+// not run again: one user action, one handling.
+
+#include "parameters/DialSendThrottle.h"
+#include "parameters/ParameterModel.h"
+
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QRadioButton;
+
+namespace Ui {
+class TformFXsettings;
+}
+
+namespace quorvane {
+
+class ArcDial;
+class ConsoleLog;
+class D2XXUnit;
+class DeviceConnection;
+class Dialogs;
+class PanelFrame;
+class PanelLine;
+class ToggleSwitch;
+
+// A built-in effect image: its resource name and its text.
+struct EffectImage {
+    QString resource_name;
+    QString text;
+};
+
+// Texts the window shows.
+namespace fx_text {
+inline const QString assigned_refusal =
+    QStringLiteral("This parameter is currently assigned and cannot be controlled from here");
+inline const QString no_tuning_for_cut =
+    QStringLiteral("Make sure you have uploaded a tuning before setting this parameter");
+inline const QString dsp_write_log = QStringLiteral("write to DSP msg: ");
+} // namespace fx_text
+
+// Entries of the window's lists.
+extern const QStringList guitar_tuning_entries;   // "No Tuning Selected", ...
+extern const QStringList semitone_entries;        // "-5" .. "+3"
+extern const QStringList harmonic_pitch_entries;  // "-12" .. "+12"
+inline constexpr int semitone_zero_entry = 5;     // "0"
+inline constexpr int min_semitone_variation = -5;
+inline constexpr int max_semitone_variation = 3;
+
+// The outline colour of the frames and the line once the window is shown.
+inline constexpr QRgb shown_outline_color = 0xFFF8F8FF;
+
+class TformFXsettings : public QWidget {
+    Q_OBJECT
+public:
+    // Creation: the parameter table, the slot lists' entries, every list on
+    // its first entry, the hints, the tuning list on "No Tuning Selected" and
+    // the semitone list on "0". Nothing is sent.
+    TformFXsettings(ParameterModel &model, D2XXUnit &link, ConsoleLog &console, Dialogs &dialogs,
+                    QWidget *parent = nullptr);
+    ~TformFXsettings() override;
+
+    ParameterModel &model() { return m_model; }
+
+    // The image of the effect the window is shown for; the show takes the
+    // parameters' DSP addresses from it. Unset or empty: addresses stay.
+    std::function<std::optional<EffectImage>()> current_effect_image;
+    // The image of the effect list's entry at a position; a status report
+    // takes the addresses from the image of the effect the pedal reports
+    // before it decodes the assignments.
+    std::function<std::optional<EffectImage>(int position)> effect_image_at;
+
+    // Plugs the decoders, the window's hooks and the live edits' quiet flag
+    // into the connection's status report.
+    void attach(DeviceConnection &connection);
+
+    // Enables or disables every control the window owns. Disabling also
+    // drops dial writes still waiting for the throttle.
+    void enable_effect_controls(bool on);
+
+    // --- decoding of the status reply (each reads from its start index) ---
+    using Values = std::vector<std::uint8_t>;
+    // Loads the parameter addresses from the image of the effect that the
+    // reply's effect number names, as the window's show would.
+    void load_reported_effect_addresses(const Values &values);
+    void decode_footswitch_mode(const Values &values, int index);
+    void decode_assignments(const Values &values, int index);
+    void decode_tuning(const Values &values, int index);
+    void getBypassStatus(const Values &values, int buffer_index);
+    void decode_parameter_dump(const Values &values, int index);
+    // Sets every control from the fifteen parameter words; its changes run
+    // the change handlers (the preset load sends through them).
+    void show_parameters();
+
+    int footswitch_mode = 0;
+    std::vector<std::uint32_t> parameter_words;
+
+    // True while a status report fills the window.
+    bool filling_from_report() const { return m_filling_from_report; }
+
+    // --- live edits ---
+    std::uint32_t send_standard_dial(ArcDial &dial, standard_parameter &parameter);
+    std::uint32_t send_assignable_dial(ArcDial &dial, assignable_parameter &parameter);
+    void send_switch_value(std::uint32_t word, standard_parameter &parameter);
+    // prefix + 4 hex digits of the address's low 16 bits + 8 of the word;
+    // logged, then written at once.
+    void send_dsp_write(const QString &prefix, std::uint32_t address, std::uint32_t word);
+
+    DialSendThrottle &dial_send_timer() { return *m_throttle; }
+    QTimer &Timer1() { return m_timer1; }
+
+    // Controls.
+    ArcDial *dial(const char *name) const;
+    ToggleSwitch *switchControl(const char *name) const;
+    QComboBox *list(const char *name) const;
+    QCheckBox *checkBox(const char *name) const;
+    QRadioButton *radio(const char *name) const;
+
+    // --- change handlers ---
+    void dialDryChange();
+    void dialSubMixChange();
+    void dialMinus1OctChange();
+    void dialMinus2OctChange();
+    void dialLowPassChange();
+    void dialHighPassChange();
+    void dialRangeChange();
+    void dialInputLevelChange();
+    void dialClipWaveChange();
+    void swtWaveSwitch();
+    void swtSplitSwitch();
+    void swtBypassSwitch();
+    void cmbVariableWavePitchChange();
+    void chkDominantNoteCutChange();
+    void chkHighNoteCutChange();
+    void cmbGuitarTuningChange();
+    void cmbSemitonesVariationChange();
+    // Slot lists: keeps slot_assigned in step with the list.
+    void slot_list_changed(int slot);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void create_slot_entries();
+    void attach_hints();
+    void connect_handlers();
+    void apply_fonts();
+
+    void standard_dial_changed(ArcDial &dial, ParameterRow row);
+    void assignable_dial_changed(ArcDial &dial, ParameterRow row);
+    void cut_box_changed(QCheckBox &box, ParameterRow row);
+    bool refused(ParameterRow row);
+    void log_not_sent(ParameterRow row, std::uint32_t word);
+    void set_list_entry(QComboBox &list, int index);
+
+    ParameterModel &m_model;
+    D2XXUnit &m_link;
+    ConsoleLog &m_console;
+    Dialogs &m_dialogs;
+    std::unique_ptr<Ui::TformFXsettings> ui;
+    QTimer m_timer1;
+    DialSendThrottle *m_throttle = nullptr;
+    bool m_filling_from_report = false;
+    std::vector<const QObject *> m_handling; // controls whose handler is running
+
+    friend struct FillFromReport;
+    friend struct Handling;
+};
+
+// Slot lists by slot (CTRL I .. IV, remote footswitch).
+inline constexpr const char *slot_list_names[assign_slot_count] = {
+    "cmbAssignCtrlUNO", "cmbAssignCtrlDUE", "cmbAssignCtrlTRE", "cmbAssignCtrlQUATTRO",
+    "cmbAssignRemote"};
+
+} // namespace quorvane
