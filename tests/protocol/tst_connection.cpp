@@ -7,6 +7,7 @@
 #include "support/Hex.h"
 #include "support/RecordingDriver.h"
 #include "support/ScriptedDialogs.h"
+#include "support/StandInMainWindow.h"
 #include "usb/D2XXUnit.h"
 
 #include <QAction>
@@ -21,6 +22,7 @@
 using namespace quorvane;
 using quorvane::test::RecordingDriver;
 using quorvane::test::ScriptedDialogs;
+using quorvane::test::StandInMainWindow;
 
 namespace {
 
@@ -48,7 +50,7 @@ struct Fixture {
     ScriptedDialogs dialogs;
     D2XXUnit link{driver, dialogs};
     ConsoleLog console;
-    QWidget window;
+    StandInMainWindow window;
     DeviceConnection connection{link, console, dialogs};
     // What the pedal answers to a status request; empty = silent.
     QByteArray pedalReply = statusReply(10, 0, 0x11, 0);
@@ -60,34 +62,6 @@ struct Fixture {
 
     Fixture()
     {
-        for (const char *name : {"lblDeviceName", "lblFirmwareVersion", "lblAlgorithmVersion"})
-            (new QLabel(&window))->setObjectName(name);
-        label("lblDeviceName")->setText("No device found");
-        label("lblFirmwareVersion")->setText("Device Firmware:");
-        label("lblAlgorithmVersion")->setText("Device Algorithm:");
-        for (const char *name : {"btnUpload", "btnRequest", "btnAssign", "btnSaveParameters",
-                                 "btnSetFootswitchMode", "btnSetTuning"}) {
-            auto *b = new QPushButton(&window);
-            b->setObjectName(name);
-            b->setEnabled(false);
-        }
-        for (const char *name : {"menuScan", "menuConnect", "menuDisconnect", "menuSerialNumber",
-                                 "menuFirmwareUpgradeMode", "menuLoadPreset", "menuSavePreset",
-                                 "menuLoadAlgorithmFromFile", "menuEraseSettings", "menuInstrument",
-                                 "menuUploadTuningsData"}) {
-            auto *a = new QAction(&window);
-            a->setObjectName(name);
-            a->setEnabled(false);
-        }
-        window.findChild<QAction *>("menuScan")->setEnabled(true);
-        window.findChild<QAction *>("menuSerialNumber")->setText("Device Serial: ");
-        auto *midi = new QMenu(&window);
-        midi->setObjectName("menuMIDI");
-        midi->menuAction()->setEnabled(false);
-        auto *list = new QListWidget(&window);
-        list->setObjectName("lstEffects");
-        list->addItem("Quorvane KQ5 0011");
-
         connection.bindWindow(&window);
         connection.latest_algorithm_version = 11;
         connection.latest_firmware_version = 10;

@@ -1,0 +1,76 @@
+// The connection on the serial-port driver against kq5-pedal-sim on a
+// pseudo-terminal: the port listed as with --port, then Link and Request.
+
+#include "console/ConsoleLog.h"
+#include "protocol/DeviceConnection.h"
+#include "support/ScriptedDialogs.h"
+#include "support/StandInMainWindow.h"
+#include "usb/D2XXUnit.h"
+#include "usb/SerialPortDriver.h"
+
+#include <QProcess>
+#include <QScopeGuard>
+#include <QtTest>
+
+using namespace quorvane;
+using quorvane::test::ScriptedDialogs;
+using quorvane::test::StandInMainWindow;
+
+class TestConnectionPedalPty : public QObject {
+    Q_OBJECT
+private slots:
+    void linkAndRequest();
+};
+
+void TestConnectionPedalPty::linkAndRequest()
+{
+    const QString program = qEnvironmentVariable("QUORVANE_BINARY_DIR") + "/kq5-pedal-sim";
+    QVERIFY2(QFileInfo::exists(program), qPrintable(program));
+    QProcess sim;
+    sim.start(program, {"--firmware", "10", "--algorithm", "0011"});
+    QVERIFY(sim.waitForStarted(5000));
+    auto stop = qScopeGuard([&] {
+        sim.terminate();
+        if (!sim.waitForFinished(5000))
+            sim.kill();
+    });
+    QVERIFY(sim.waitForReadyRead(5000));
+    const QString path = QString::fromLatin1(sim.readLine().trimmed());
+    QVERIFY2(path.startsWith("/dev/"), qPrintable(path));
+
+    // Only the pseudo-terminal is listed, not whatever bridges this machine has.
+    SerialPortDriver driver({path}, [] { return QList<SerialPortDriver::SystemPort>{}; });
+    ScriptedDialogs dialogs;
+    D2XXUnit link(driver, dialogs);
+    ConsoleLog console;
+    StandInMainWindow window;
+    DeviceConnection connection(link, console, dialogs);
+    connection.bindWindow(&window);
+    connection.latest_algorithm_version = 11;
+    connection.latest_firmware_version = 10;
+    QStringList effectWindow;
+    connection.effects.OpenEffectWindow = [&] { effectWindow << "open"; };
+    connection.ListDevicesAtStartup();
+    link.SetLinkSettings(link_mode_normal);
+    QVERIFY(!connection.device_serial_number.isEmpty());
+
+    connection.ConnectOnClick();
+    QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.messages.join(" | ")));
+    QVERIFY(connection.is_linked);
+    QVERIFY(window.label("lblDeviceName")->text().endsWith(" linked"));
+    QCOMPARE(window.label("lblFirmwareVersion")->text(), "Device Firmware: 10");
+    QCOMPARE(window.label("lblAlgorithmVersion")->text(), "Device Algorithm: 0011");
+    QCOMPARE(effectWindow, QStringList{"open"});
+
+    window.label("lblFirmwareVersion")->setText("Device Firmware:");
+    connection.btnRequestClick();
+    QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.messages.join(" | ")));
+    QCOMPARE(window.label("lblFirmwareVersion")->text(), "Device Firmware: 10");
+    QVERIFY(console.lines().contains("num of bytes received: 83"));
+
+    connection.menuDisconnectClick();
+    QVERIFY(!connection.is_linked);
+}
+
+QTEST_MAIN(TestConnectionPedalPty)
+#include "tst_connection_pedal_pty.moc"

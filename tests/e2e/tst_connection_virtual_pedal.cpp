@@ -1,0 +1,231 @@
+// The connection against the virtual pedal in process: listing, Link,
+// Request and Unlink through the link layer and the simulator's bridge, with
+// the pedal's faults.
+
+#include "console/ConsoleLog.h"
+#include "protocol/Codec.h"
+#include "protocol/DeviceConnection.h"
+#include "simulator/SimulatorDriver.h"
+#include "support/ScriptedDialogs.h"
+#include "support/StandInMainWindow.h"
+#include "usb/D2XXUnit.h"
+
+#include <QtTest>
+
+using namespace quorvane;
+using quorvane::test::ScriptedDialogs;
+using quorvane::test::StandInMainWindow;
+
+namespace {
+
+const QString pedal_name = QString::fromLatin1(SimulatorDriver::description);
+const QStringList editing_commands = {"btnAssign", "btnSaveParameters", "btnSetFootswitchMode",
+                                      "btnSetTuning", "menuMIDI", "menuUploadTuningsData"};
+
+PedalOptions pedal(int firmware = 10, int algorithm = 11, int effect = 0, const QString &fault = {})
+{
+    PedalOptions o;
+    o.firmware = firmware;
+    o.algorithm = algorithm;
+    o.effect = effect;
+    if (!fault.isEmpty()) {
+        QString error;
+        if (!o.faults.parse(fault, &error))
+            qFatal("bad fault %s: %s", qPrintable(fault), qPrintable(error));
+    }
+    return o;
+}
+
+// The virtual pedal on its in-process bridge, listed at start-up as the
+// editor does; the effect window is a log of what was asked of it.
+struct Rig {
+    SimulatorDriver driver;
+    ScriptedDialogs dialogs;
+    D2XXUnit link{driver, dialogs};
+    ConsoleLog console;
+    StandInMainWindow window;
+    DeviceConnection connection{link, console, dialogs};
+    QStringList effectWindow;
+    QList<int> decoderStarts;
+
+    explicit Rig(const PedalOptions &options) : driver(options)
+    {
+        connection.bindWindow(&window);
+        connection.latest_algorithm_version = 11;
+        connection.latest_firmware_version = 10;
+        connection.effects.GetResourceFile = [this] { effectWindow << "load"; };
+        connection.effects.OpenEffectWindow = [this] { effectWindow << "open"; };
+        connection.effects.close_effect_window = [this] { effectWindow << "close"; };
+        connection.decoders.decode_parameter_dump = [this](const std::vector<std::uint8_t> &v, int start) {
+            QVERIFY(v.size() >= size_t(start + 60));
+            decoderStarts << start;
+        };
+        connection.ListDevicesAtStartup();
+        link.SetLinkSettings(link_mode_normal);
+    }
+
+    QString text(const char *label) const { return window.label(label)->text(); }
+    bool enabled(const QString &name) const { return connection.controls.isEnabled(name); }
+
+    // Runs a command as the editor's event entry does: an error escaping it
+    // is shown in one message box and the editor goes on.
+    void run(void (DeviceConnection::*command)())
+    {
+        try {
+            (connection.*command)();
+        } catch (const ConversionError &error) {
+            dialogs.message(error.text());
+        }
+    }
+};
+
+} // namespace
+
+class TestConnectionVirtualPedal : public QObject {
+    Q_OBJECT
+private slots:
+    void scanLinkRequestUnlink();
+    void statusReports_data();
+    void statusReports();
+    void conversionErrorLeavesEditorWorking();
+    void unpluggedPedalUnlinks();
+};
+
+void TestConnectionVirtualPedal::scanLinkRequestUnlink()
+{
+    Rig r(pedal());
+    QCOMPARE(r.text("lblDeviceName"), pedal_name);
+    QCOMPARE(r.connection.controls.text("menuSerialNumber"), "Device Serial: KQ5SIM01");
+
+    r.run(&DeviceConnection::menuScanClick);
+    QCOMPARE(r.dialogs.messages, QStringList{pedal_name + " found, click Link"});
+    r.dialogs.reset();
+
+    r.run(&DeviceConnection::ConnectOnClick);
+    QVERIFY2(r.dialogs.messages.isEmpty(), qPrintable(r.dialogs.messages.join(" | ")));
+    QCOMPARE(r.text("lblDeviceName"), pedal_name + " linked");
+    QCOMPARE(r.text("lblFirmwareVersion"), "Device Firmware: 10");
+    QCOMPARE(r.text("lblAlgorithmVersion"), "Device Algorithm: 0011");
+    QCOMPARE(r.window.effects()->currentRow(), 0);
+    QCOMPARE(r.effectWindow, (QStringList{"load", "open"}));
+    QCOMPARE(r.decoderStarts, QList<int>{23});
+    for (const QString &name : editing_commands + QStringList{"btnRequest", "btnUpload", "menuDisconnect"})
+        QVERIFY2(r.enabled(name), qPrintable(name));
+    QVERIFY(r.connection.Timer_USB_Read.isActive());
+    QCOMPARE(r.driver.model().lineSettings().baud, 115200u);
+
+    // The tick runs quietly beside the link.
+    QTest::qWait(200);
+    QVERIFY(r.dialogs.messages.isEmpty());
+
+    r.window.label("lblFirmwareVersion")->setText("Device Firmware:");
+    r.run(&DeviceConnection::btnRequestClick);
+    QVERIFY(r.dialogs.messages.isEmpty());
+    QCOMPARE(r.text("lblFirmwareVersion"), "Device Firmware: 10");
+
+    r.run(&DeviceConnection::menuDisconnectClick);
+    QCOMPARE(r.text("lblDeviceName"), pedal_name);
+    QVERIFY(!r.connection.is_linked);
+    QVERIFY(!r.driver.isOpen());
+    for (const QString &name : editing_commands + QStringList{"btnRequest", "btnUpload", "menuDisconnect"})
+        QVERIFY2(!r.enabled(name), qPrintable(name));
+
+    r.run(&DeviceConnection::ConnectOnClick);
+    QCOMPARE(r.text("lblDeviceName"), pedal_name + " linked");
+    QVERIFY(r.dialogs.messages.isEmpty());
+}
+
+void TestConnectionVirtualPedal::statusReports_data()
+{
+    QTest::addColumn<int>("firmware");
+    QTest::addColumn<int>("algorithm");
+    QTest::addColumn<int>("effect");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("firmwareLabel");
+    QTest::addColumn<int>("selected");
+    QTest::addColumn<QStringList>("effectWindow");
+
+    QTest::newRow("current pedal") << 10 << 11 << 0 << "" << "" << "Device Firmware: 10" << 0
+                                   << QStringList{"load", "open"};
+    QTest::newRow("firmware 8") << 8 << 11 << 0 << ""
+                                << "A firmware upgrade is required. Upgrade to Firmware 10"
+                                << "Device Firmware: 8" << -1 << QStringList{"close"};
+    QTest::newRow("algorithm 0010")
+        << 10 << 10 << 0 << "" << "Upload the latest version of Quorvane KQ5 algorithm:\r\nUpload Quorvane KQ5 0011"
+        << "Device Firmware: 10" << 0 << QStringList{"close", "load"};
+    QTest::newRow("silent pedal") << 10 << 11 << 0 << "silent" << "The pedal did not answer."
+                                  << "Device Firmware:" << -1 << QStringList{};
+    QTest::newRow("short reply") << 10 << 11 << 0 << "short-status=40"
+                                 << "Incomplete status reply from the pedal (40 values)"
+                                 << "Device Firmware:" << -1 << QStringList{};
+    QTest::newRow("effect beyond the list")
+        << 10 << 11 << 5 << "" << "The pedal runs effect 5, which this editor does not carry."
+        << "Device Firmware: 10" << -1 << QStringList{};
+}
+
+void TestConnectionVirtualPedal::statusReports()
+{
+    QFETCH(int, firmware);
+    QFETCH(int, algorithm);
+    QFETCH(int, effect);
+    QFETCH(QString, fault);
+    QFETCH(QString, message);
+    QFETCH(QString, firmwareLabel);
+    QFETCH(int, selected);
+    QFETCH(QStringList, effectWindow);
+
+    Rig r(pedal(firmware, algorithm, effect, fault));
+    r.window.effects()->setCurrentRow(-1);
+    r.run(&DeviceConnection::ConnectOnClick);
+    QCOMPARE(r.dialogs.messages, message.isEmpty() ? QStringList{} : QStringList{message});
+    QCOMPARE(r.text("lblFirmwareVersion"), firmwareLabel);
+    QCOMPARE(r.window.effects()->currentRow(), selected);
+    QCOMPARE(r.effectWindow, effectWindow);
+    for (const QString &name : editing_commands)
+        QCOMPARE(r.enabled(name), message.isEmpty());
+    // Whatever the way out, the editor is linked, ticking and free for the
+    // next command.
+    QVERIFY(r.connection.is_linked);
+    QVERIFY(r.connection.Timer_USB_Read.isActive());
+    QVERIFY(!r.connection.exchange_busy());
+    QVERIFY(r.enabled("btnRequest"));
+}
+
+void TestConnectionVirtualPedal::conversionErrorLeavesEditorWorking()
+{
+    Rig r(pedal(10, 11, 0, "hex-letter-status"));
+    r.run(&DeviceConnection::ConnectOnClick);
+    QCOMPARE(r.dialogs.messages, QStringList{"'0A11' is not a valid integer value"});
+    QVERIFY(r.connection.is_linked);
+    QVERIFY(r.connection.Timer_USB_Read.isActive());
+    QVERIFY(!r.connection.exchange_busy());
+
+    r.dialogs.reset();
+    r.driver.model().faults().hexLetterStatus = false;
+    r.run(&DeviceConnection::btnRequestClick);
+    QVERIFY(r.dialogs.messages.isEmpty());
+    QCOMPARE(r.text("lblAlgorithmVersion"), "Device Algorithm: 0011");
+    QCOMPARE(r.window.effects()->currentRow(), 0);
+}
+
+void TestConnectionVirtualPedal::unpluggedPedalUnlinks()
+{
+    Rig r(pedal());
+    r.run(&DeviceConnection::ConnectOnClick);
+    QVERIFY(r.connection.is_linked);
+    r.driver.model().faults().unplugAfter = 1; // the next byte from the editor pulls the plug
+    r.run(&DeviceConnection::btnRequestClick);
+    QTRY_VERIFY_WITH_TIMEOUT(!r.connection.is_linked, 3000);
+    // The failed write and queue query of the request are reported first.
+    QCOMPARE(r.dialogs.messages, (QStringList{"FT_Write - General IO error...",
+                                              "FT_GetQueueStatus - General IO error...",
+                                              "The pedal was disconnected."}));
+    QCOMPARE(r.text("lblDeviceName"), pedal_name);
+    QVERIFY(r.enabled("menuScan") && r.enabled("menuConnect") && !r.enabled("menuDisconnect"));
+    QVERIFY(!r.connection.Timer_USB_Read.isActive());
+    QVERIFY(r.link.report_usb_errors);
+}
+
+QTEST_MAIN(TestConnectionVirtualPedal)
+#include "tst_connection_virtual_pedal.moc"
