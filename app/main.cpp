@@ -1,9 +1,18 @@
-#include <QApplication>
+#include "app/Editor.h"
+#include "app/EditorApplication.h"
+#include "app/TformMain.h"
+#include "platform/Dialogs.h"
+#include "platform/Shell.h"
+#include "simulator/SimulatorDriver.h"
+#include "update/UpdateService.h"
+#include "usb/CompositeDriver.h"
+#include "usb/SerialPortDriver.h"
+
 #include <QCommandLineParser>
-#include <QMainWindow>
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 static void describe_program()
 {
@@ -66,7 +75,7 @@ int main(int argc, char *argv[])
         }
     }
 
-    QApplication app(argc, argv);
+    quorvane::EditorApplication app(argc, argv);
     describe_program();
     QApplication::setApplicationDisplayName(QStringLiteral("Quorvane Editor"));
 
@@ -74,8 +83,28 @@ int main(int argc, char *argv[])
     describe_options(parser);
     parser.process(app);
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Quorvane Editor"));
-    window.show();
+    const QString server = parser.isSet(QStringLiteral("update-server"))
+                               ? parser.value(QStringLiteral("update-server"))
+                               : QStringLiteral(QUORVANE_UPDATE_SERVER);
+    if (!quorvane::UpdateService::isValidServerAddress(server)) {
+        std::fprintf(stderr, "quorvane-editor: not an http or https address: %s\n",
+                     qPrintable(server));
+        return 1;
+    }
+
+    // The bridges: USB-serial bridges and the ports named on the command
+    // line, then the virtual pedal when asked for.
+    quorvane::CompositeDriver driver;
+    driver.add(std::make_unique<quorvane::SerialPortDriver>(
+        parser.values(QStringLiteral("port"))));
+    if (parser.isSet(QStringLiteral("simulator")))
+        driver.add(std::make_unique<quorvane::SimulatorDriver>());
+
+    quorvane::QtDialogs dialogs;
+    quorvane::DesktopShell shell;
+    quorvane::EditorDeps deps{driver, dialogs, shell, server};
+    quorvane::Editor editor(deps);
+    dialogs.setParent(&editor.mainWindow());
+    editor.show();
     return app.exec();
 }

@@ -1,0 +1,78 @@
+#include "app/Editor.h"
+
+#include "app/EditorApplication.h"
+#include "app/Preferences.h"
+#include "app/TformMain.h"
+#include "console/ConsoleLog.h"
+#include "console/TformPrint.h"
+#include "effects/Catalogue.h"
+#include "protocol/Connection.h"
+#include "usb/D2XXUnit.h"
+
+#include <QWidget>
+
+namespace quorvane {
+
+namespace {
+
+// A window that another part of the editor fills in; it has its place in the
+// creation order, its name and its caption.
+std::unique_ptr<QWidget> make_window(const char *name, const char *caption)
+{
+    auto window = std::make_unique<QWidget>();
+    window->setObjectName(QLatin1String(name));
+    window->setWindowTitle(QLatin1String(caption));
+    return window;
+}
+
+} // namespace
+
+Editor::Editor(const EditorDeps &deps)
+    : m_driver(deps.driver), m_dialogs(deps.dialogs), m_shell(deps.shell),
+      m_update_server(deps.update_server),
+      m_link(std::make_unique<D2XXUnit>(deps.driver, deps.dialogs)),
+      m_console(std::make_unique<ConsoleLog>()),
+      m_preferences(std::make_unique<Preferences>(deps.shell, deps.dialogs)),
+      m_connection(std::make_unique<Connection>(*m_link)),
+      m_catalogue(std::make_unique<Catalogue>(deps.dialogs))
+{
+    // Errors that escape a handler are shown through this editor's dialogs.
+    if (EditorApplication *app = editorApplication())
+        app->setErrorDialogs(&m_dialogs);
+
+    m_main = std::make_unique<TformMain>(*this);
+    m_windows.append(m_main.get());
+
+    m_firmware_upgrade = make_window("TformFirmwareUpgrade", "Firmware Upgrade");
+    m_windows.append(m_firmware_upgrade.get());
+
+    m_print = std::make_unique<TformPrint>(*m_console, *m_link);
+    m_windows.append(m_print.get());
+
+    m_fx_settings = make_window("TformFXsettings", "Form1");
+    m_windows.append(m_fx_settings.get());
+
+    m_new_version = make_window("TformNewVersionMsg", "New Version");
+    m_windows.append(m_new_version.get());
+
+    m_update_updater = make_window("TformUpdateUpdater", "UpdateUpdater");
+    m_windows.append(m_update_updater.get());
+
+    // Closing the main window ends the program, whatever else is open.
+    for (QWidget *window : std::as_const(m_windows))
+        if (window != m_main.get())
+            window->setAttribute(Qt::WA_QuitOnClose, false);
+}
+
+Editor::~Editor()
+{
+    if (EditorApplication *app = editorApplication(); app && app->errorDialogs() == &m_dialogs)
+        app->setErrorDialogs(nullptr);
+}
+
+void Editor::show()
+{
+    m_main->show();
+}
+
+} // namespace quorvane

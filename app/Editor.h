@@ -1,0 +1,92 @@
+#pragma once
+// The composition root: creates, once, every piece of the editor's state and
+// its windows, and hands them to those who need them. main() builds one with
+// the real driver, dialogs and shell; tests build one with their doubles and
+// throw it away.
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+class QWidget;
+
+namespace quorvane {
+
+class BridgeDriver;
+class Catalogue;
+class Connection;
+class ConsoleLog;
+class D2XXUnit;
+class Dialogs;
+class Preferences;
+class Shell;
+class TformMain;
+class TformPrint;
+
+struct EditorDeps {
+    BridgeDriver &driver;
+    Dialogs &dialogs;
+    Shell &shell;
+    // Base address of the maker's web server.
+    QString update_server = QStringLiteral(QUORVANE_UPDATE_SERVER);
+};
+
+class Editor {
+public:
+    // Creates the state, then the six windows in order: the main window (whose
+    // creation runs the start-up sequence), the firmware upgrade window, the
+    // console, the effect settings window, the new-version notice and the
+    // updater's hidden web holder. Nothing is shown yet.
+    explicit Editor(const EditorDeps &deps);
+    ~Editor();
+    Editor(const Editor &) = delete;
+    Editor &operator=(const Editor &) = delete;
+
+    // Shows the main window, the only window visible at start.
+    void show();
+
+    BridgeDriver &driver() { return m_driver; }
+    Dialogs &dialogs() { return m_dialogs; }
+    Shell &shell() { return m_shell; }
+    const QString &update_server() const { return m_update_server; }
+    D2XXUnit &link() { return *m_link; }
+    ConsoleLog &console() { return *m_console; }
+    Preferences &preferences() { return *m_preferences; }
+    Connection &connection() { return *m_connection; }
+    Catalogue &catalogue() { return *m_catalogue; }
+
+    TformMain &mainWindow() { return *m_main; }
+    QWidget &firmwareUpgradeWindow() { return *m_firmware_upgrade; }
+    TformPrint &consoleWindow() { return *m_print; }
+    // Null while the windows are still being created.
+    TformPrint *consoleWindowIfCreated() { return m_print.get(); }
+    QWidget &fxSettingsWindow() { return *m_fx_settings; }
+    QWidget &newVersionWindow() { return *m_new_version; }
+    QWidget &updateUpdater() { return *m_update_updater; }
+
+    // The six windows in the order they were created.
+    const QList<QWidget *> &windows() const { return m_windows; }
+
+private:
+    BridgeDriver &m_driver;
+    Dialogs &m_dialogs;
+    Shell &m_shell;
+    QString m_update_server;
+
+    std::unique_ptr<D2XXUnit> m_link;
+    std::unique_ptr<ConsoleLog> m_console;
+    std::unique_ptr<Preferences> m_preferences;
+    std::unique_ptr<Connection> m_connection;
+    std::unique_ptr<Catalogue> m_catalogue;
+
+    QList<QWidget *> m_windows;
+    std::unique_ptr<TformMain> m_main;
+    std::unique_ptr<QWidget> m_firmware_upgrade;
+    std::unique_ptr<TformPrint> m_print;
+    std::unique_ptr<QWidget> m_fx_settings;
+    std::unique_ptr<QWidget> m_new_version;
+    std::unique_ptr<QWidget> m_update_updater;
+};
+
+} // namespace quorvane

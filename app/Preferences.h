@@ -1,0 +1,55 @@
+#pragma once
+// The user's preferences: one tiny text file per preference in the maker and
+// product folders under the user's documents folder.
+
+#include <QString>
+
+namespace quorvane {
+
+class Dialogs;
+class Shell;
+
+inline const QString maker_folder_name = QStringLiteral("Velsk");
+inline const QString product_folder_name = QStringLiteral("Quorvane KQ5");
+inline const QString show_message_file = QStringLiteral("ShowMessageVersionAtStartup.txt");
+inline const QString report_usb_errors_file = QStringLiteral("ReportUSBErrors.txt");
+inline const QString instrument_file = QStringLiteral("Instrument.txt");
+inline const QString style_file = QStringLiteral("style.txt");
+
+// A preference file's bytes as text: a byte-order mark selects the encoding,
+// otherwise UTF-8, or Latin-1 when the bytes are not valid UTF-8.
+QString decode_preference_text(const QByteArray &bytes);
+
+class Preferences {
+public:
+    Preferences(Shell &shell, Dialogs &dialogs) : m_shell(shell), m_dialogs(dialogs) {}
+
+    // The documents folder; empty (the working folder) when there is none.
+    QString base_folder() const;
+    QString maker_folder() const;   // <documents>/Velsk
+    QString product_folder() const; // <documents>/Velsk/Quorvane KQ5
+    QString product_file(const QString &file_name) const;
+    QString maker_file(const QString &file_name) const;
+
+    // Create the folder (with missing parents) when it does not exist; a
+    // failure is shown as "Error creating folder: " / "Error creating
+    // subfolder: " followed by the reason. Return whether the folder exists.
+    bool create_maker_folder(const QString &maker);
+    bool create_product_subfolder(const QString &maker, const QString &product);
+
+    // The whole content of a product-folder file; when the file does not exist
+    // the default is written into it and returned.
+    QString read_preference_file(const QString &file_name, const QString &default_text);
+
+    // Replaces the file's content with `text` (UTF-8, no byte-order mark, no
+    // line end). A failure is shown in a message box; returns whether written.
+    bool write_text_file(const QString &path, const QString &text);
+    // Overwrites a product-folder file only when it already exists.
+    void write_existing_preference(const QString &file_name, const QString &text);
+
+private:
+    Shell &m_shell;
+    Dialogs &m_dialogs;
+};
+
+} // namespace quorvane

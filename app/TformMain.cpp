@@ -1,0 +1,348 @@
+#include "app/TformMain.h"
+
+#include "ui_TformMain.h"
+
+#include "app/AppVersion.h"
+#include "app/Editor.h"
+#include "app/FormFont.h"
+#include "app/Preferences.h"
+#include "console/ConsoleLog.h"
+#include "console/TformPrint.h"
+#include "effects/Catalogue.h"
+#include "firmware/FirmwareImages.h"
+#include "platform/Dialogs.h"
+#include "protocol/Codec.h"
+#include "protocol/Connection.h"
+#include "usb/D2XXUnit.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTimer>
+
+#include <exception>
+
+namespace quorvane {
+
+TformMain::TformMain(Editor &editor, QWidget *parent)
+    : QMainWindow(parent), m_editor(editor), ui(std::make_unique<Ui::TformMain>())
+{
+    ui->setupUi(this);
+
+    lblDeviceName = ui->lblDeviceName;
+    lblFirmwareVersion = ui->lblFirmwareVersion;
+    lblAlgorithmVersion = ui->lblAlgorithmVersion;
+    lblStatus = ui->lblStatus;
+    btnUpload = ui->btnUpload;
+    btnRequest = ui->btnRequest;
+    btnSaveParameters = ui->btnSaveParameters;
+    btnAssign = ui->btnAssign;
+    btnSetFootswitchMode = ui->btnSetFootswitchMode;
+    btnSetTuning = ui->btnSetTuning;
+    lstEffects = ui->lstEffects;
+    menuFile = ui->menuFile;
+    menuConnection = ui->menuConnection;
+    menuSettings = ui->menuSettings;
+    menuFirmwareUpgrade = ui->menuFirmwareUpgrade;
+    menuInfo = ui->menuInfo;
+    menuLook = ui->menuLook;
+    menuMIDI = ui->menuMIDI;
+    menuMIDIchannel = ui->menuMIDIchannel;
+    menuInstrument = ui->menuInstrument;
+    menuLoadPreset = ui->menuLoadPreset;
+    menuSavePreset = ui->menuSavePreset;
+    menuLoadAlgorithmFromFile = ui->menuLoadAlgorithmFromFile;
+    menuScan = ui->menuScan;
+    menuConnect = ui->menuConnect;
+    menuDisconnect = ui->menuDisconnect;
+    menuUploadTuningsData = ui->menuUploadTuningsData;
+    menuReportUSBErrors = ui->menuReportUSBErrors;
+    menuGuitar = ui->menuGuitar;
+    menuBass = ui->menuBass;
+    menuFirmwareUpgradeMode = ui->menuFirmwareUpgradeMode;
+    menuStartFirmwareUpgrade = ui->menuStartFirmwareUpgrade;
+    menuEraseSettings = ui->menuEraseSettings;
+    menuSupport = ui->menuSupport;
+    menuAppVersion = ui->menuAppVersion;
+    menuNewAppVersion = ui->menuNewAppVersion;
+    menuUpdateNow = ui->menuUpdateNow;
+    menuShowUpdateMsg = ui->menuShowUpdateMsg;
+    menuSerialNumber = ui->menuSerialNumber;
+
+    // A fixed, non-resizable window with a minimise but no maximise button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    menuBar()->setFixedHeight(24);
+    setFixedSize(354, 226);
+    move(37, 31);
+
+    use_form_font(centralWidget(), 11);
+    use_form_font(btnSetFootswitchMode, 10.5);
+    use_form_font(btnSetTuning, 10.5);
+
+    auto makeTimer = [this](const char *name, int interval) {
+        auto *timer = new QTimer(this);
+        timer->setObjectName(QLatin1String(name));
+        timer->setInterval(interval);
+        return timer;
+    };
+    Timer_USB_Read = makeTimer("Timer_USB_Read", 50);
+    UploadCheckTimer = makeTimer("UploadCheckTimer", 5000);
+    TimerCheckWebVersion = makeTimer("TimerCheckWebVersion", 1000);
+
+    wire();
+    FormCreate();
+}
+
+TformMain::~TformMain() = default;
+
+void TformMain::wire()
+{
+    connect(btnUpload, &QPushButton::clicked, this, &TformMain::btnUploadClick);
+    connect(btnRequest, &QPushButton::clicked, this, &TformMain::btnRequestClick);
+    connect(btnSaveParameters, &QPushButton::clicked, this, &TformMain::btnSaveParametersClick);
+    connect(btnAssign, &QPushButton::clicked, this, &TformMain::btnAssignClick);
+    connect(btnSetFootswitchMode, &QPushButton::clicked, this,
+            &TformMain::btnSetFootswitchModeClick);
+    connect(btnSetTuning, &QPushButton::clicked, this, &TformMain::btnSetTuningClick);
+    connect(lstEffects, &QListWidget::itemClicked, this, &TformMain::effetto_cliccato);
+    lstEffects->installEventFilter(this);
+
+    connect(menuLoadPreset, &QAction::triggered, this, &TformMain::menuLoadPresetClick);
+    connect(menuSavePreset, &QAction::triggered, this, &TformMain::menuSavePresetClick);
+    connect(menuLoadAlgorithmFromFile, &QAction::triggered, this,
+            &TformMain::menuLoadAlgorithmFromFileClick);
+    connect(menuScan, &QAction::triggered, this, &TformMain::menuScanClick);
+    connect(menuConnect, &QAction::triggered, this, &TformMain::ConnectOnClick);
+    connect(menuDisconnect, &QAction::triggered, this, &TformMain::menuDisconnectClick);
+    connect(menuUploadTuningsData, &QAction::triggered, this,
+            &TformMain::menuUploadTuningsDataClick);
+    // Self-checking items: the mark has toggled before the handler runs.
+    connect(menuReportUSBErrors, &QAction::triggered, this, &TformMain::menuReportUSBErrorsClick);
+    connect(menuShowUpdateMsg, &QAction::triggered, this, &TformMain::menuShowUpdateMsgClick);
+    // Items whose handlers set their marks themselves: undo the toolkit's toggle.
+    auto handlerChecked = [this](QAction *item, void (TformMain::*handler)()) {
+        connect(item, &QAction::triggered, this, [this, item, handler](bool checked) {
+            item->setChecked(!checked);
+            (this->*handler)();
+        });
+    };
+    handlerChecked(menuGuitar, &TformMain::menuGuitarClick);
+    handlerChecked(menuBass, &TformMain::menuBassClick);
+    handlerChecked(menuFirmwareUpgradeMode, &TformMain::menuFirmwareUpgradeModeClick);
+    connect(menuStartFirmwareUpgrade, &QAction::triggered, this,
+            &TformMain::menuStartFirmwareUpgradeClick);
+    connect(menuEraseSettings, &QAction::triggered, this, &TformMain::menuEraseSettingsClick);
+    connect(menuInfo, &QMenu::aboutToShow, this, &TformMain::menuInfoClick);
+    connect(menuSupport, &QAction::triggered, this, &TformMain::menuSupportClick);
+    connect(menuUpdateNow, &QAction::triggered, this, &TformMain::menuUpdateNowClick);
+
+    connect(Timer_USB_Read, &QTimer::timeout, this, &TformMain::Timer_USB_ReadTimer);
+    connect(UploadCheckTimer, &QTimer::timeout, this, &TformMain::UploadCheckTimerTimer);
+    connect(TimerCheckWebVersion, &QTimer::timeout, this,
+            &TformMain::checkmostrecentversiononwebsite);
+
+    // The console key works wherever the focus is inside this window.
+    qApp->installEventFilter(this);
+}
+
+template <typename Step> void TformMain::run_step(Step &&step)
+{
+    try {
+        step();
+    } catch (const std::exception &error) {
+        m_editor.dialogs().message(QString::fromUtf8(error.what()));
+    }
+}
+
+void TformMain::FormCreate()
+{
+    Preferences &preferences = m_editor.preferences();
+    D2XXUnit &link = m_editor.link();
+
+    run_step([&] { preferences.create_maker_folder(maker_folder_name); });
+    run_step([&] { preferences.create_product_subfolder(maker_folder_name, product_folder_name); });
+    run_step([&] { load_startup_preferences(); });
+    link.report_usb_errors = menuReportUSBErrors->isChecked();
+    run_step([&] { m_editor.connection().ListDevicesAtStartup(*lblDeviceName, *menuSerialNumber); });
+    link.SetLinkSettings(link_mode_normal);
+    const QString device = lblDeviceName->text();
+    if (device.isEmpty() || device == QLatin1String("No device found"))
+        menuConnect->setEnabled(false);
+
+    for (QPushButton *button :
+         {btnRequest, btnAssign, btnSaveParameters, btnUpload, btnSetFootswitchMode, btnSetTuning})
+        button->setEnabled(false);
+    menuMIDI->setEnabled(false);
+    menuUploadTuningsData->setEnabled(false);
+
+    lstEffects->clear();
+    run_step([&] {
+        Catalogue &catalogue = m_editor.catalogue();
+        catalogue.read_file_from_stream(QStringLiteral("octave"));
+        fill_effect_list(*lstEffects, catalogue.resource_lines);
+    });
+
+    NetHTTPRequest1_method = QStringLiteral("GET");
+    NetHTTPRequest1_url =
+        QUrl(m_editor.update_server() + QStringLiteral("/download/quorvane-editor-version.php"));
+    TimerCheckWebVersion->start();
+
+    app_version = get_app_version(m_editor.shell());
+    menuAppVersion->setText(menuAppVersion->text() + QLatin1Char(' ') + app_version);
+
+    run_step([&] { build_look_menu(); });
+    run_step([&] { load_look(); });
+    run_step([&] { build_midi_channel_menu(); });
+
+    run_step([&] {
+        // "Quorvane KQ5 0011": the blank and four digits after the 12-character
+        // product name are the newest algorithm's number.
+        const QString entry = lstEffects->count() > 0 ? lstEffects->item(0)->text() : QString();
+        const QString number = entry.mid(12, 5);
+        bool ok = false;
+        const int value = number.trimmed().toInt(&ok);
+        if (!ok || number.size() != 5)
+            throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(number));
+        latest_algorithm_version = value;
+    });
+    latest_firmware_version = firmware_versions.back();
+}
+
+void TformMain::load_startup_preferences()
+{
+    Preferences &preferences = m_editor.preferences();
+
+    const QString show = preferences.read_preference_file(show_message_file, QStringLiteral("YES"));
+    if (show == QLatin1String("YES"))
+        show_update_message = true;
+    else if (show == QLatin1String("NO"))
+        show_update_message = false;
+    menuShowUpdateMsg->setChecked(show_update_message);
+
+    const QString report =
+        preferences.read_preference_file(report_usb_errors_file, QStringLiteral("YES"));
+    menuReportUSBErrors->setChecked(report == QLatin1String("YES"));
+
+    const QString instrument =
+        preferences.read_preference_file(instrument_file, QStringLiteral("GUITAR"));
+    if (instrument == QLatin1String("GUITAR")) {
+        instrument_code = 0xFF;
+        menuGuitar->setChecked(true);
+        menuBass->setChecked(false);
+    } else if (instrument == QLatin1String("BASS")) {
+        instrument_code = 0xBA;
+        menuGuitar->setChecked(false);
+        menuBass->setChecked(true);
+    }
+}
+
+void TformMain::build_look_menu()
+{
+    for (int look = 0; look <= 6; ++look) {
+        QAction *item = menuLook->addAction(QString::number(look));
+        item->setObjectName(QStringLiteral("itmLook%1").arg(look));
+        connect(item, &QAction::triggered, this, [this, item] { menuLookClickItem(item); });
+        look_items[std::size_t(look)] = item;
+    }
+}
+
+void TformMain::load_look()
+{
+    // The looks are applied by the look module once the look resources ship.
+}
+
+void TformMain::build_midi_channel_menu()
+{
+    QStringList captions{QStringLiteral("OMNI")};
+    for (int channel = 1; channel <= 16; ++channel)
+        captions.append(QString::number(channel));
+    for (const QString &caption : captions) {
+        QAction *item = menuMIDIchannel->addAction(caption);
+        item->setObjectName(QStringLiteral("itmMIDIchannel") + caption);
+        connect(item, &QAction::triggered, this, [this, item] { menuMIDIchannelsClickItem(item); });
+        midi_channel_items.append(item);
+    }
+}
+
+bool TformMain::FormKeyDown(int &Key, Qt::KeyboardModifiers Shift)
+{
+    if (Key == 0x50 && Shift.testFlag(Qt::ShiftModifier) && Shift.testFlag(Qt::ControlModifier)) {
+        if (TformPrint *console = m_editor.consoleWindowIfCreated())
+            console->show();
+        Key = 0;
+        return true;
+    }
+    return false;
+}
+
+bool TformMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        auto *widget = static_cast<QWidget *>(watched);
+        auto *keyEvent = static_cast<QKeyEvent *>(event);
+        if (widget->window() == this) {
+            int key = keyEvent->key();
+            if (FormKeyDown(key, keyEvent->modifiers()))
+                return true;
+            if (watched == lstEffects && move_up_or_down(key, keyEvent->modifiers()))
+                return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TformMain::menuInfoClick()
+{
+    m_editor.console().print_to_console(QStringLiteral("current app version: ") + app_version);
+}
+
+void TformMain::menuShowUpdateMsgClick()
+{
+    m_editor.preferences().write_existing_preference(
+        show_message_file, menuShowUpdateMsg->isChecked() ? QStringLiteral("YES")
+                                                          : QStringLiteral("NO"));
+}
+
+void TformMain::menuReportUSBErrorsClick()
+{
+    m_editor.preferences().write_existing_preference(
+        report_usb_errors_file, menuReportUSBErrors->isChecked() ? QStringLiteral("YES")
+                                                                 : QStringLiteral("NO"));
+}
+
+void TformMain::checkmostrecentversiononwebsite()
+{
+    TimerCheckWebVersion->stop();
+}
+
+// Commands whose behaviour the connection, effect, parameter, preset, tuning,
+// firmware and update modules provide.
+void TformMain::btnUploadClick() {}
+void TformMain::btnRequestClick() {}
+void TformMain::btnSaveParametersClick() {}
+void TformMain::btnAssignClick() {}
+void TformMain::btnSetFootswitchModeClick() {}
+void TformMain::btnSetTuningClick() {}
+void TformMain::effetto_cliccato(QListWidgetItem *) {}
+bool TformMain::move_up_or_down(int &, Qt::KeyboardModifiers) { return false; }
+void TformMain::menuLoadPresetClick() {}
+void TformMain::menuSavePresetClick() {}
+void TformMain::menuLoadAlgorithmFromFileClick() {}
+void TformMain::menuScanClick() {}
+void TformMain::ConnectOnClick() {}
+void TformMain::menuDisconnectClick() {}
+void TformMain::menuLookClickItem(QAction *) {}
+void TformMain::menuMIDIchannelsClickItem(QAction *) {}
+void TformMain::menuUploadTuningsDataClick() {}
+void TformMain::menuGuitarClick() {}
+void TformMain::menuBassClick() {}
+void TformMain::menuFirmwareUpgradeModeClick() {}
+void TformMain::menuStartFirmwareUpgradeClick() {}
+void TformMain::menuEraseSettingsClick() {}
+void TformMain::menuSupportClick() {}
+void TformMain::menuUpdateNowClick() {}
+void TformMain::Timer_USB_ReadTimer() {}
+void TformMain::UploadCheckTimerTimer() {}
+
+} // namespace quorvane

@@ -1,0 +1,137 @@
+#pragma once
+// The main window: device labels, the command buttons, the effect list, the
+// menu bar and the three timers. Its creation runs the editor's start-up.
+
+#include <QMainWindow>
+#include <QUrl>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QMenu;
+class QPushButton;
+class QTimer;
+
+namespace Ui {
+class TformMain;
+}
+
+namespace quorvane {
+
+class Editor;
+
+class TformMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // Builds the window and runs FormCreate (the start-up sequence).
+    explicit TformMain(Editor &editor, QWidget *parent = nullptr);
+    ~TformMain() override;
+
+    Editor &editor() { return m_editor; }
+
+    // Controls, by their names.
+    QLabel *lblDeviceName, *lblFirmwareVersion, *lblAlgorithmVersion, *lblStatus;
+    QPushButton *btnUpload, *btnRequest, *btnSaveParameters, *btnAssign, *btnSetFootswitchMode,
+        *btnSetTuning;
+    QListWidget *lstEffects;
+    QMenu *menuFile, *menuConnection, *menuSettings, *menuFirmwareUpgrade, *menuInfo;
+    QMenu *menuLook, *menuMIDI, *menuMIDIchannel, *menuInstrument;
+    QAction *menuLoadPreset, *menuSavePreset, *menuLoadAlgorithmFromFile;
+    QAction *menuScan, *menuConnect, *menuDisconnect;
+    QAction *menuUploadTuningsData, *menuReportUSBErrors, *menuGuitar, *menuBass;
+    QAction *menuFirmwareUpgradeMode, *menuStartFirmwareUpgrade, *menuEraseSettings;
+    QAction *menuSupport, *menuAppVersion, *menuNewAppVersion, *menuUpdateNow, *menuShowUpdateMsg,
+        *menuSerialNumber;
+
+    // Timers, all created switched off.
+    QTimer *Timer_USB_Read;        // 50 ms reception tick while linked
+    QTimer *UploadCheckTimer;      // 5000 ms upload check
+    QTimer *TimerCheckWebVersion;  // 1000 ms, fires once after start-up
+
+    // The open-file dialog's filter for effect files.
+    static inline const QString OpenDialog1_filter = QStringLiteral("Dat files (*.dat)");
+
+    // The editor's own version request, prepared at start-up and sent by the
+    // version check.
+    QString NetHTTPRequest1_method;
+    QUrl NetHTTPRequest1_url;
+
+    // State of the main window's module.
+    bool show_update_message = true;
+    QString app_version;
+    QString new_app_version;
+    int latest_algorithm_version = 0;
+    int latest_firmware_version = 0;
+    QString bootloader_ack_text = QStringLiteral("79");
+    QString device_firmware_version = QStringLiteral("0");
+    std::uint8_t instrument_code = 0; // 0xFF guitar, 0xBA bass, 0 none chosen
+
+    // Look items of looks 0..6 (slot 7 stays empty) and MIDI channel items
+    // ("OMNI", "1".."16"), created at start-up.
+    std::array<QAction *, 8> look_items{};
+    QList<QAction *> midi_channel_items;
+
+    // Start-up steps, in the order FormCreate runs them.
+    void FormCreate();
+    void load_startup_preferences();
+    void build_look_menu();
+    void load_look();
+    void build_midi_channel_menu();
+
+    // Ctrl+Shift+P (key code 0x50) shows the console and consumes the key
+    // (Key := 0); any other key passes on unchanged. Returns whether consumed.
+    bool FormKeyDown(int &Key, Qt::KeyboardModifiers Shift);
+
+public slots:
+    void btnUploadClick();
+    void btnRequestClick();
+    void btnSaveParametersClick();
+    void btnAssignClick();
+    void btnSetFootswitchModeClick();
+    void btnSetTuningClick();
+    void effetto_cliccato(QListWidgetItem *Item);
+    // Key press in the effect list; returns whether the key was consumed.
+    bool move_up_or_down(int &Key, Qt::KeyboardModifiers Shift);
+
+    void menuLoadPresetClick();
+    void menuSavePresetClick();
+    void menuLoadAlgorithmFromFileClick();
+    void menuScanClick();
+    void ConnectOnClick();
+    void menuDisconnectClick();
+    void menuLookClickItem(QAction *Sender);
+    void menuMIDIchannelsClickItem(QAction *Sender);
+    void menuUploadTuningsDataClick();
+    void menuReportUSBErrorsClick();
+    void menuGuitarClick();
+    void menuBassClick();
+    void menuFirmwareUpgradeModeClick();
+    void menuStartFirmwareUpgradeClick();
+    void menuEraseSettingsClick();
+    void menuInfoClick();
+    void menuSupportClick();
+    void menuUpdateNowClick();
+    void menuShowUpdateMsgClick();
+
+    void Timer_USB_ReadTimer();
+    void UploadCheckTimerTimer();
+    void checkmostrecentversiononwebsite();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void wire();
+    // Runs one start-up step; an error in it is shown and start-up goes on.
+    template <typename Step> void run_step(Step &&step);
+
+    Editor &m_editor;
+    std::unique_ptr<Ui::TformMain> ui;
+};
+
+} // namespace quorvane

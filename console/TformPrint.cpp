@@ -1,0 +1,100 @@
+#include "console/TformPrint.h"
+
+#include "ui_TformPrint.h"
+
+#include "app/FormFont.h"
+#include "console/ConsoleLog.h"
+#include "console/LogView.h"
+#include "platform/Wait.h"
+#include "protocol/Sender.h"
+
+#include <algorithm>
+
+namespace quorvane {
+
+TformPrint::TformPrint(ConsoleLog &log, D2XXUnit &link, QWidget *parent)
+    : QWidget(parent), m_log(log), m_link(link), ui(std::make_unique<Ui::TformPrint>())
+{
+    ui->setupUi(this);
+    btnClear = ui->btnClear;
+    btnScrollTop = ui->btnScrollTop;
+    btnEraseEeprom = ui->btnEraseEeprom;
+    btnReadEEPROM = ui->btnReadEEPROM;
+    CheckBox1 = ui->CheckBox1;
+    Label1 = ui->Label1;
+    cmbI2Caddr = ui->cmbI2Caddr;
+    Memo1 = ui->Memo1;
+    for (QWidget *widget : std::initializer_list<QWidget *>{btnClear, btnEraseEeprom, btnReadEEPROM,
+                                                           Label1, cmbI2Caddr})
+        use_form_font(widget, 10);
+    cmbI2Caddr->setItemData(0, QStringLiteral("itmAddr1"));
+    cmbI2Caddr->setItemData(1, QStringLiteral("itmAddr2"));
+    move(1075, 0);
+    Memo1->setLog(&m_log);
+
+    connect(btnClear, &QPushButton::clicked, this, &TformPrint::btnClearClick);
+    connect(btnScrollTop, &QPushButton::clicked, this, &TformPrint::btnScrollTopClick);
+    connect(CheckBox1, &QCheckBox::toggled, this, &TformPrint::CheckBox1Change);
+    connect(btnReadEEPROM, &QPushButton::clicked, this, &TformPrint::btnReadEEPROMClick);
+    connect(btnEraseEeprom, &QPushButton::clicked, this, &TformPrint::btnEraseEepromClick);
+
+    FormCreate();
+}
+
+TformPrint::~TformPrint() = default;
+
+void TformPrint::FormCreate()
+{
+    m_log.console_autoscroll = true;
+    CheckBox1->setChecked(true);
+    cmbI2Caddr->setCurrentIndex(0);
+}
+
+void TformPrint::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // The log takes whatever room the window is given.
+    Memo1->setGeometry(8, 62, std::max(60, width() - 17), std::max(60, height() - 70));
+}
+
+QString TformPrint::eeprom_address() const
+{
+    const QString text = cmbI2Caddr->currentText();
+    return text.isEmpty() ? cmbI2Caddr->itemText(0) : text;
+}
+
+void TformPrint::btnClearClick()
+{
+    m_log.clear();
+}
+
+void TformPrint::btnScrollTopClick()
+{
+    Memo1->scrollToTop();
+}
+
+void TformPrint::CheckBox1Change()
+{
+    m_log.console_autoscroll = CheckBox1->isChecked();
+}
+
+void TformPrint::btnReadEEPROMClick()
+{
+    const QString text = QStringLiteral("0C") + eeprom_address() + QStringLiteral("0000") +
+                         QStringLiteral("0000");
+    m_log.print_to_console(text);
+    send_message(m_link, m_log, text, std::uint32_t(text.size() / 2));
+    // Show the line before the wait: the pedal's dump follows it.
+    Memo1->flush();
+    Memo1->viewport()->repaint();
+    // The pedal needs the time to gather its memory dump; the reception tick
+    // lists it afterwards.
+    pause_ms(4000);
+}
+
+void TformPrint::btnEraseEepromClick()
+{
+    emit eraseEepromRequested(cmbI2Caddr->currentText());
+}
+
+} // namespace quorvane
