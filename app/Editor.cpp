@@ -6,7 +6,10 @@
 #include "console/ConsoleLog.h"
 #include "console/TformPrint.h"
 #include "effects/Catalogue.h"
-#include "protocol/Connection.h"
+#include "firmware/SettingsErase.h"
+#include "protocol/DeviceConnection.h"
+#include "update/TformNewVersionMsg.h"
+#include "update/UpdateService.h"
 #include "usb/D2XXUnit.h"
 
 #include <QWidget>
@@ -33,9 +36,19 @@ Editor::Editor(const EditorDeps &deps)
       m_link(std::make_unique<D2XXUnit>(deps.driver, deps.dialogs)),
       m_console(std::make_unique<ConsoleLog>()),
       m_preferences(std::make_unique<Preferences>(deps.shell, deps.dialogs)),
-      m_connection(std::make_unique<Connection>(*m_link)),
-      m_catalogue(std::make_unique<Catalogue>(deps.dialogs))
+      m_connection(std::make_unique<DeviceConnection>(*m_link, *m_console, deps.dialogs)),
+      m_catalogue(std::make_unique<Catalogue>(deps.dialogs)),
+      m_updates(std::make_unique<UpdateService>(*m_console, deps.dialogs, deps.shell)),
+      m_settings_erase(std::make_unique<SettingsErase>(*m_link, *m_console, deps.dialogs))
 {
+    if (!m_updates->setServerAddress(m_update_server))
+        m_update_server = m_updates->serverAddress();
+    m_updates->setPreferenceFile(m_preferences->product_file(show_message_file));
+    // Nothing may reach the pedal's bootloader but the firmware upgrade.
+    m_settings_erase->pedal_in_bootloader = [this] {
+        return m_connection->is_linked && m_connection->bootloader_mode;
+    };
+
     // Errors that escape a handler are shown through this editor's dialogs.
     if (EditorApplication *app = editorApplication())
         app->setErrorDialogs(&m_dialogs);
@@ -48,12 +61,15 @@ Editor::Editor(const EditorDeps &deps)
 
     m_print = std::make_unique<TformPrint>(*m_console, *m_link);
     m_windows.append(m_print.get());
+    QObject::connect(m_print.get(), &TformPrint::eraseEepromRequested, m_print.get(),
+                     [this](const QString &address) { m_settings_erase->EraseEEPROM(address); });
 
     m_fx_settings = make_window("TformFXsettings", "Form1");
     m_windows.append(m_fx_settings.get());
 
-    m_new_version = make_window("TformNewVersionMsg", "New Version");
+    m_new_version = std::make_unique<TformNewVersionMsg>();
     m_windows.append(m_new_version.get());
+    m_updates->setNoticeWindow(m_new_version.get());
 
     m_update_updater = make_window("TformUpdateUpdater", "UpdateUpdater");
     m_windows.append(m_update_updater.get());

@@ -15,14 +15,17 @@ namespace quorvane {
 
 class BridgeDriver;
 class Catalogue;
-class Connection;
 class ConsoleLog;
 class D2XXUnit;
+class DeviceConnection;
 class Dialogs;
 class Preferences;
+class SettingsErase;
 class Shell;
 class TformMain;
+class TformNewVersionMsg;
 class TformPrint;
+class UpdateService;
 
 struct EditorDeps {
     BridgeDriver &driver;
@@ -53,8 +56,10 @@ public:
     D2XXUnit &link() { return *m_link; }
     ConsoleLog &console() { return *m_console; }
     Preferences &preferences() { return *m_preferences; }
-    Connection &connection() { return *m_connection; }
+    DeviceConnection &connection() { return *m_connection; }
     Catalogue &catalogue() { return *m_catalogue; }
+    UpdateService &updates() { return *m_updates; }
+    SettingsErase &settingsErase() { return *m_settings_erase; }
 
     TformMain &mainWindow() { return *m_main; }
     QWidget &firmwareUpgradeWindow() { return *m_firmware_upgrade; }
@@ -62,7 +67,7 @@ public:
     // Null while the windows are still being created.
     TformPrint *consoleWindowIfCreated() { return m_print.get(); }
     QWidget &fxSettingsWindow() { return *m_fx_settings; }
-    QWidget &newVersionWindow() { return *m_new_version; }
+    TformNewVersionMsg &newVersionWindow() { return *m_new_version; }
     QWidget &updateUpdater() { return *m_update_updater; }
 
     // The six windows in the order they were created.
@@ -77,15 +82,17 @@ private:
     std::unique_ptr<D2XXUnit> m_link;
     std::unique_ptr<ConsoleLog> m_console;
     std::unique_ptr<Preferences> m_preferences;
-    std::unique_ptr<Connection> m_connection;
+    std::unique_ptr<DeviceConnection> m_connection;
     std::unique_ptr<Catalogue> m_catalogue;
+    std::unique_ptr<UpdateService> m_updates;
+    std::unique_ptr<SettingsErase> m_settings_erase;
 
     QList<QWidget *> m_windows;
     std::unique_ptr<TformMain> m_main;
     std::unique_ptr<QWidget> m_firmware_upgrade;
     std::unique_ptr<TformPrint> m_print;
     std::unique_ptr<QWidget> m_fx_settings;
-    std::unique_ptr<QWidget> m_new_version;
+    std::unique_ptr<TformNewVersionMsg> m_new_version;
     std::unique_ptr<QWidget> m_update_updater;
 };
 

@@ -2,7 +2,6 @@
 
 #include "ui_TformMain.h"
 
-#include "app/AppVersion.h"
 #include "app/Editor.h"
 #include "app/FormFont.h"
 #include "app/Preferences.h"
@@ -12,7 +11,9 @@
 #include "firmware/FirmwareImages.h"
 #include "platform/Dialogs.h"
 #include "protocol/Codec.h"
-#include "protocol/Connection.h"
+#include "firmware/SettingsErase.h"
+#include "protocol/DeviceConnection.h"
+#include "update/UpdateService.h"
 #include "usb/D2XXUnit.h"
 
 #include <QApplication>
@@ -86,9 +87,12 @@ TformMain::TformMain(Editor &editor, QWidget *parent)
         timer->setInterval(interval);
         return timer;
     };
-    Timer_USB_Read = makeTimer("Timer_USB_Read", 50);
+    Timer_USB_Read = &editor.connection().Timer_USB_Read;
     UploadCheckTimer = makeTimer("UploadCheckTimer", 5000);
-    TimerCheckWebVersion = makeTimer("TimerCheckWebVersion", 1000);
+    TimerCheckWebVersion = &editor.updates().TimerCheckWebVersion;
+    TimerCheckWebVersion->setObjectName(QStringLiteral("TimerCheckWebVersion"));
+    editor.connection().bindWindow(this);
+    editor.updates().setMenuItems(menuAppVersion, menuNewAppVersion, menuUpdateNow);
 
     wire();
     FormCreate();
@@ -137,10 +141,7 @@ void TformMain::wire()
     connect(menuSupport, &QAction::triggered, this, &TformMain::menuSupportClick);
     connect(menuUpdateNow, &QAction::triggered, this, &TformMain::menuUpdateNowClick);
 
-    connect(Timer_USB_Read, &QTimer::timeout, this, &TformMain::Timer_USB_ReadTimer);
     connect(UploadCheckTimer, &QTimer::timeout, this, &TformMain::UploadCheckTimerTimer);
-    connect(TimerCheckWebVersion, &QTimer::timeout, this,
-            &TformMain::checkmostrecentversiononwebsite);
 
     // The console key works wherever the focus is inside this window.
     qApp->installEventFilter(this);
@@ -164,7 +165,7 @@ void TformMain::FormCreate()
     run_step([&] { preferences.create_product_subfolder(maker_folder_name, product_folder_name); });
     run_step([&] { load_startup_preferences(); });
     link.report_usb_errors = menuReportUSBErrors->isChecked();
-    run_step([&] { m_editor.connection().ListDevicesAtStartup(*lblDeviceName, *menuSerialNumber); });
+    run_step([&] { m_editor.connection().ListDevicesAtStartup(); });
     link.SetLinkSettings(link_mode_normal);
     const QString device = lblDeviceName->text();
     if (device.isEmpty() || device == QLatin1String("No device found"))
@@ -183,13 +184,9 @@ void TformMain::FormCreate()
         fill_effect_list(*lstEffects, catalogue.resource_lines);
     });
 
-    NetHTTPRequest1_method = QStringLiteral("GET");
-    NetHTTPRequest1_url =
-        QUrl(m_editor.update_server() + QStringLiteral("/download/quorvane-editor-version.php"));
-    TimerCheckWebVersion->start();
-
-    app_version = get_app_version(m_editor.shell());
-    menuAppVersion->setText(menuAppVersion->text() + QLatin1Char(' ') + app_version);
+    // The version request is addressed, its one-shot timer switched on, and
+    // the editor's own version shown in the Info menu.
+    run_step([&] { m_editor.updates().prepare_at_startup(); });
 
     run_step([&] { build_look_menu(); });
     run_step([&] { load_look(); });
@@ -204,15 +201,16 @@ void TformMain::FormCreate()
         const int value = number.trimmed().toInt(&ok);
         if (!ok || number.size() != 5)
             throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(number));
-        latest_algorithm_version = value;
+        m_editor.connection().latest_algorithm_version = value;
     });
-    latest_firmware_version = firmware_versions.back();
+    m_editor.connection().latest_firmware_version = firmware_versions.back();
 }
 
 void TformMain::load_startup_preferences()
 {
     Preferences &preferences = m_editor.preferences();
 
+    bool &show_update_message = m_editor.updates().show_update_message;
     const QString show = preferences.read_preference_file(show_message_file, QStringLiteral("YES"));
     if (show == QLatin1String("YES"))
         show_update_message = true;
@@ -294,7 +292,8 @@ bool TformMain::eventFilter(QObject *watched, QEvent *event)
 
 void TformMain::menuInfoClick()
 {
-    m_editor.console().print_to_console(QStringLiteral("current app version: ") + app_version);
+    m_editor.console().print_to_console(QStringLiteral("current app version: ") +
+                                        m_editor.updates().app_version);
 }
 
 void TformMain::menuShowUpdateMsgClick()
@@ -311,15 +310,9 @@ void TformMain::menuReportUSBErrorsClick()
                                                                  : QStringLiteral("NO"));
 }
 
-void TformMain::checkmostrecentversiononwebsite()
-{
-    TimerCheckWebVersion->stop();
-}
-
 // Commands whose behaviour the connection, effect, parameter, preset, tuning,
 // firmware and update modules provide.
 void TformMain::btnUploadClick() {}
-void TformMain::btnRequestClick() {}
 void TformMain::btnSaveParametersClick() {}
 void TformMain::btnAssignClick() {}
 void TformMain::btnSetFootswitchModeClick() {}
@@ -329,9 +322,6 @@ bool TformMain::move_up_or_down(int &, Qt::KeyboardModifiers) { return false; }
 void TformMain::menuLoadPresetClick() {}
 void TformMain::menuSavePresetClick() {}
 void TformMain::menuLoadAlgorithmFromFileClick() {}
-void TformMain::menuScanClick() {}
-void TformMain::ConnectOnClick() {}
-void TformMain::menuDisconnectClick() {}
 void TformMain::menuLookClickItem(QAction *) {}
 void TformMain::menuMIDIchannelsClickItem(QAction *) {}
 void TformMain::menuUploadTuningsDataClick() {}
@@ -339,10 +329,41 @@ void TformMain::menuGuitarClick() {}
 void TformMain::menuBassClick() {}
 void TformMain::menuFirmwareUpgradeModeClick() {}
 void TformMain::menuStartFirmwareUpgradeClick() {}
-void TformMain::menuEraseSettingsClick() {}
-void TformMain::menuSupportClick() {}
-void TformMain::menuUpdateNowClick() {}
-void TformMain::Timer_USB_ReadTimer() {}
 void TformMain::UploadCheckTimerTimer() {}
+
+void TformMain::btnRequestClick()
+{
+    m_editor.connection().btnRequestClick();
+}
+
+void TformMain::menuScanClick()
+{
+    m_editor.connection().menuScanClick();
+}
+
+void TformMain::ConnectOnClick()
+{
+    m_editor.connection().ConnectOnClick();
+}
+
+void TformMain::menuDisconnectClick()
+{
+    m_editor.connection().menuDisconnectClick();
+}
+
+void TformMain::menuEraseSettingsClick()
+{
+    m_editor.settingsErase().menuEraseSettingsClick();
+}
+
+void TformMain::menuSupportClick()
+{
+    m_editor.updates().menuSupportClick();
+}
+
+void TformMain::menuUpdateNowClick()
+{
+    m_editor.updates().menuUpdateNowClick();
+}
 
 } // namespace quorvane

@@ -3,7 +3,6 @@
 // menu bar and the three timers. Its creation runs the editor's start-up.
 
 #include <QMainWindow>
-#include <QUrl>
 
 #include <array>
 #include <cstdint>
@@ -48,7 +47,9 @@ public:
     QAction *menuSupport, *menuAppVersion, *menuNewAppVersion, *menuUpdateNow, *menuShowUpdateMsg,
         *menuSerialNumber;
 
-    // Timers, all created switched off.
+    // Timers, all switched off at creation. The reception tick belongs to the
+    // connection and the version check's timer to the update service; the
+    // window holds them by name.
     QTimer *Timer_USB_Read;        // 50 ms reception tick while linked
     QTimer *UploadCheckTimer;      // 5000 ms upload check
     QTimer *TimerCheckWebVersion;  // 1000 ms, fires once after start-up
@@ -56,20 +57,8 @@ public:
     // The open-file dialog's filter for effect files.
     static inline const QString OpenDialog1_filter = QStringLiteral("Dat files (*.dat)");
 
-    // The editor's own version request, prepared at start-up and sent by the
-    // version check.
-    QString NetHTTPRequest1_method;
-    QUrl NetHTTPRequest1_url;
-
-    // State of the main window's module.
-    bool show_update_message = true;
-    QString app_version;
-    QString new_app_version;
-    int latest_algorithm_version = 0;
-    int latest_firmware_version = 0;
-    QString bootloader_ack_text = QStringLiteral("79");
-    QString device_firmware_version = QStringLiteral("0");
-    std::uint8_t instrument_code = 0; // 0xFF guitar, 0xBA bass, 0 none chosen
+    // The instrument chosen: 0xFF guitar, 0xBA bass, 0 none.
+    std::uint8_t instrument_code = 0;
 
     // Look items of looks 0..6 (slot 7 stays empty) and MIDI channel items
     // ("OMNI", "1".."16"), created at start-up.
@@ -118,9 +107,7 @@ public slots:
     void menuUpdateNowClick();
     void menuShowUpdateMsgClick();
 
-    void Timer_USB_ReadTimer();
     void UploadCheckTimerTimer();
-    void checkmostrecentversiononwebsite();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -6,6 +6,8 @@
 
 #include "app/Preferences.h"
 #include "app/TformMain.h"
+#include "protocol/DeviceConnection.h"
+#include "update/UpdateService.h"
 #include "usb/D2XXUnit.h"
 
 #include <QDir>
@@ -64,7 +66,7 @@ void TestPreferences::firstStartCreatesFoldersAndDefaults()
     QCOMPARE(QDir(rig.shell.documents + "/Velsk/Quorvane KQ5").entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 3);
 
     TformMain &form = editor.mainWindow();
-    QVERIFY(form.show_update_message);
+    QVERIFY(editor.updates().show_update_message);
     QVERIFY(form.menuShowUpdateMsg->isChecked());
     QVERIFY(form.menuReportUSBErrors->isChecked());
     QVERIFY(editor.link().report_usb_errors);
@@ -117,7 +119,7 @@ void TestPreferences::startUpReadsWhatTheFilesHold()
     write(rig.productFile(file), held);
     Editor &editor = rig.start();
     TformMain &form = editor.mainWindow();
-    QCOMPARE(form.show_update_message, showMessage);
+    QCOMPARE(editor.updates().show_update_message, showMessage);
     QCOMPARE(form.menuShowUpdateMsg->isChecked(), showMessage);
     QCOMPARE(editor.link().report_usb_errors, reportErrors);
     QCOMPARE(form.menuReportUSBErrors->isChecked(), reportErrors);
@@ -174,7 +176,7 @@ void TestPreferences::togglesWriteOnlyExistingFiles()
     QCOMPARE(contents(path), QByteArray("YES"));
 
     // Neither choice changes the running editor; both wait for the next start.
-    QVERIFY(form.show_update_message);
+    QVERIFY(editor.updates().show_update_message);
     QVERIFY(editor.link().report_usb_errors);
 
     // A deleted file is neither written nor recreated.
@@ -219,12 +221,12 @@ void TestPreferences::folderFailuresAreShownAndStartUpGoesOn()
 
     // The defaults hold for this run and every later step has run.
     TformMain &form = editor.mainWindow();
-    QVERIFY(form.show_update_message);
+    QVERIFY(editor.updates().show_update_message);
     QVERIFY(editor.link().report_usb_errors);
     QVERIFY(form.menuGuitar->isChecked());
     QCOMPARE(form.lstEffects->count(), 1);
-    QCOMPARE(form.latest_algorithm_version, 11);
-    QCOMPARE(form.latest_firmware_version, 10);
+    QCOMPARE(editor.connection().latest_algorithm_version, 11);
+    QCOMPARE(editor.connection().latest_firmware_version, 10);
     QCOMPARE(form.menuMIDIchannel->actions().size(), 17);
 
     // The toggles have no file to write and say nothing.

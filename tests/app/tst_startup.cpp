@@ -3,12 +3,12 @@
 
 #include "EditorRig.h"
 
-#include "app/AppVersion.h"
 #include "app/TformMain.h"
 #include "console/ConsoleLog.h"
 #include "console/TformPrint.h"
 #include "effects/Catalogue.h"
-#include "protocol/Connection.h"
+#include "protocol/DeviceConnection.h"
+#include "update/UpdateService.h"
 #include "usb/D2XXUnit.h"
 
 #include <QAbstractButton>
@@ -67,8 +67,6 @@ private slots:
     void resourceNames_data();
     void resourceNames();
     void missingResourceRaisesTheResourceError();
-    void appVersion_data();
-    void appVersion();
     void rendersBothWindows();
 };
 
@@ -278,9 +276,9 @@ void TestStartup::editorVersionItemShowsTwoBlanks()
     QFETCH(QString, appVersion);
     EditorRig rig;
     rig.shell.version = fileVersion;
-    TformMain &form = rig.start().mainWindow();
-    QCOMPARE(form.menuAppVersion->text(), itemText);
-    QCOMPARE(form.app_version, appVersion);
+    Editor &editor = rig.start();
+    QCOMPARE(editor.mainWindow().menuAppVersion->text(), itemText);
+    QCOMPARE(editor.updates().app_version, appVersion);
 }
 
 void TestStartup::deviceListingSetsLink_data()
@@ -338,7 +336,7 @@ void TestStartup::listingFailureIsReportedAndStartUpGoesOn()
     QCOMPARE(editor.mainWindow().lblDeviceName->text(), QString("No device found"));
     QVERIFY(!editor.mainWindow().menuConnect->isEnabled());
     QCOMPARE(editor.mainWindow().lstEffects->count(), 1);
-    QCOMPARE(editor.mainWindow().latest_firmware_version, 10);
+    QCOMPARE(editor.connection().latest_firmware_version, 10);
 }
 
 void TestStartup::effectListAndNewestVersions()
@@ -349,30 +347,30 @@ void TestStartup::effectListAndNewestVersions()
     QCOMPARE(form.lstEffects->count(), 1);
     QCOMPARE(form.lstEffects->item(0)->text(), QString("Quorvane KQ5 0011"));
     QCOMPARE(editor.catalogue().resource_lines, QStringList{"Quorvane KQ5 0011"});
-    QCOMPARE(form.latest_algorithm_version, 11);
-    QCOMPARE(form.latest_firmware_version, 10);
-    QCOMPARE(form.device_firmware_version, QString("0"));
-    QCOMPARE(form.bootloader_ack_text, QString("79"));
-    QVERIFY(form.show_update_message);
+    QCOMPARE(editor.connection().latest_algorithm_version, 11);
+    QCOMPARE(editor.connection().latest_firmware_version, 10);
+    QCOMPARE(editor.connection().device_firmware_version, QString("0"));
+    QVERIFY(editor.updates().show_update_message);
 }
 
 void TestStartup::timersAndVersionRequest()
 {
     EditorRig rig;
-    TformMain &form = rig.start(QStringLiteral("http://127.0.0.1:8123")).mainWindow();
+    Editor &editor = rig.start(QStringLiteral("http://127.0.0.1:8123"));
+    TformMain &form = editor.mainWindow();
     QCOMPARE(form.Timer_USB_Read->interval(), 50);
     QCOMPARE(form.UploadCheckTimer->interval(), 5000);
     QCOMPARE(form.TimerCheckWebVersion->interval(), 1000);
     QVERIFY(!form.Timer_USB_Read->isActive());
     QVERIFY(!form.UploadCheckTimer->isActive());
     QVERIFY(form.TimerCheckWebVersion->isActive());
-    QCOMPARE(form.NetHTTPRequest1_method, QString("GET"));
-    QCOMPARE(form.NetHTTPRequest1_url,
-             QUrl("http://127.0.0.1:8123/download/quorvane-editor-version.php"));
+    QCOMPARE(editor.updates().address(UpdateService::kEditorVersionPath),
+             QString("http://127.0.0.1:8123/download/quorvane-editor-version.php"));
 
+    // Without a server of its own the editor asks the maker's.
     EditorRig plain;
-    QCOMPARE(plain.start().mainWindow().NetHTTPRequest1_url.toString(),
-             QStringLiteral(QUORVANE_UPDATE_SERVER) + "/download/quorvane-editor-version.php");
+    QCOMPARE(plain.start(QString()).updates().serverAddress(),
+             QStringLiteral(QUORVANE_UPDATE_SERVER));
 }
 
 void TestStartup::versionCheckTimerFiresOnce()
@@ -496,25 +494,6 @@ void TestStartup::missingResourceRaisesTheResourceError()
     // The lines of the last good load stay.
     QCOMPARE(catalogue.resource_lines.first().size(), 9088);
     QVERIFY(dialogs.messages.isEmpty());
-}
-
-void TestStartup::appVersion_data()
-{
-    QTest::addColumn<QString>("fileVersion");
-    QTest::addColumn<QString>("version");
-    QTest::newRow("release") << "1.13.0.0" << "1.13";
-    QTest::newRow("other numbers") << "2.0.5.17" << "2.0";
-    QTest::newRow("no version") << "" << "";
-    QTest::newRow("unreadable") << "one.two" << "Version info not available";
-}
-
-void TestStartup::appVersion()
-{
-    QFETCH(QString, fileVersion);
-    QFETCH(QString, version);
-    test::RecordingShell shell;
-    shell.version = fileVersion;
-    QCOMPARE(get_app_version(shell), version);
 }
 
 void TestStartup::rendersBothWindows()
