@@ -8,6 +8,10 @@
 #include "effects/Catalogue.h"
 #include "firmware/SettingsErase.h"
 #include "protocol/DeviceConnection.h"
+#include "tuning/Instrument.h"
+#include "tuning/Looks.h"
+#include "tuning/MidiChannel.h"
+#include "tuning/Tunings.h"
 #include "update/TformNewVersionMsg.h"
 #include "update/UpdateService.h"
 #include "usb/D2XXUnit.h"
@@ -39,8 +43,14 @@ Editor::Editor(const EditorDeps &deps)
       m_connection(std::make_unique<DeviceConnection>(*m_link, *m_console, deps.dialogs)),
       m_catalogue(std::make_unique<Catalogue>(deps.dialogs)),
       m_updates(std::make_unique<UpdateService>(*m_console, deps.dialogs, deps.shell)),
-      m_settings_erase(std::make_unique<SettingsErase>(*m_link, *m_console, deps.dialogs))
+      m_settings_erase(std::make_unique<SettingsErase>(*m_link, *m_console, deps.dialogs)),
+      m_looks(std::make_unique<Looks>(deps.dialogs)),
+      m_midi(std::make_unique<MidiChannelMenu>(*m_link, *m_console)),
+      m_instrument(std::make_unique<InstrumentSelector>(*m_link, *m_console, deps.dialogs)),
+      m_tunings(std::make_unique<Tunings>(*m_link, *m_console, deps.dialogs))
 {
+    m_looks->setMakerFolder(m_preferences->maker_folder());
+    m_instrument->setProductFolder(m_preferences->product_folder());
     if (!m_updates->setServerAddress(m_update_server))
         m_update_server = m_updates->serverAddress();
     m_updates->setPreferenceFile(m_preferences->product_file(show_message_file));

@@ -19,12 +19,16 @@ class ConsoleLog;
 class D2XXUnit;
 class DeviceConnection;
 class Dialogs;
+class InstrumentSelector;
+class Looks;
+class MidiChannelMenu;
 class Preferences;
 class SettingsErase;
 class Shell;
 class TformMain;
 class TformNewVersionMsg;
 class TformPrint;
+class Tunings;
 class UpdateService;
 
 struct EditorDeps {
@@ -60,6 +64,10 @@ public:
     Catalogue &catalogue() { return *m_catalogue; }
     UpdateService &updates() { return *m_updates; }
     SettingsErase &settingsErase() { return *m_settings_erase; }
+    Looks &looks() { return *m_looks; }
+    MidiChannelMenu &midiChannels() { return *m_midi; }
+    InstrumentSelector &instrument() { return *m_instrument; }
+    Tunings &tunings() { return *m_tunings; }
 
     TformMain &mainWindow() { return *m_main; }
     QWidget &firmwareUpgradeWindow() { return *m_firmware_upgrade; }
@@ -86,6 +94,10 @@ private:
     std::unique_ptr<Catalogue> m_catalogue;
     std::unique_ptr<UpdateService> m_updates;
     std::unique_ptr<SettingsErase> m_settings_erase;
+    std::unique_ptr<Looks> m_looks;
+    std::unique_ptr<MidiChannelMenu> m_midi;
+    std::unique_ptr<InstrumentSelector> m_instrument;
+    std::unique_ptr<Tunings> m_tunings;
 
     QList<QWidget *> m_windows;
     std::unique_ptr<TformMain> m_main;

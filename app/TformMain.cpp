@@ -13,6 +13,10 @@
 #include "protocol/Codec.h"
 #include "firmware/SettingsErase.h"
 #include "protocol/DeviceConnection.h"
+#include "tuning/Instrument.h"
+#include "tuning/Looks.h"
+#include "tuning/MidiChannel.h"
+#include "tuning/Tunings.h"
 #include "update/UpdateService.h"
 #include "usb/D2XXUnit.h"
 
@@ -74,10 +78,15 @@ TformMain::TformMain(Editor &editor, QWidget *parent)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     menuBar()->setFixedHeight(24);
+    // Five menus share 354 pixels: keep the looks' padding from pushing "Info" out.
+    menuBar()->setStyleSheet(QStringLiteral("QMenuBar::item { padding: 3px 5px; }"));
     setFixedSize(354, 226);
     move(37, 31);
 
-    use_form_font(centralWidget(), 11);
+    // Each control gets its font itself: under a style sheet fonts do not
+    // pass from parent to child.
+    for (QWidget *control : centralWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        use_form_font(control, 11);
     use_form_font(btnSetFootswitchMode, 10.5);
     use_form_font(btnSetTuning, 10.5);
 
@@ -93,6 +102,7 @@ TformMain::TformMain(Editor &editor, QWidget *parent)
     TimerCheckWebVersion->setObjectName(QStringLiteral("TimerCheckWebVersion"));
     editor.connection().bindWindow(this);
     editor.updates().setMenuItems(menuAppVersion, menuNewAppVersion, menuUpdateNow);
+    editor.instrument().setMenuItems(menuGuitar, menuBass);
 
     wire();
     FormCreate();
@@ -222,45 +232,25 @@ void TformMain::load_startup_preferences()
         preferences.read_preference_file(report_usb_errors_file, QStringLiteral("YES"));
     menuReportUSBErrors->setChecked(report == QLatin1String("YES"));
 
-    const QString instrument =
-        preferences.read_preference_file(instrument_file, QStringLiteral("GUITAR"));
-    if (instrument == QLatin1String("GUITAR")) {
-        instrument_code = 0xFF;
-        menuGuitar->setChecked(true);
-        menuBass->setChecked(false);
-    } else if (instrument == QLatin1String("BASS")) {
-        instrument_code = 0xBA;
-        menuGuitar->setChecked(false);
-        menuBass->setChecked(true);
-    }
+    // "GUITAR" or "BASS" sets the instrument and its check marks; anything
+    // else changes nothing. Nothing is sent at start-up.
+    m_editor.instrument().apply_preference(
+        preferences.read_preference_file(instrument_file, QStringLiteral("GUITAR")));
 }
 
 void TformMain::build_look_menu()
 {
-    for (int look = 0; look <= 6; ++look) {
-        QAction *item = menuLook->addAction(QString::number(look));
-        item->setObjectName(QStringLiteral("itmLook%1").arg(look));
-        connect(item, &QAction::triggered, this, [this, item] { menuLookClickItem(item); });
-        look_items[std::size_t(look)] = item;
-    }
+    m_editor.looks().build_look_menu(menuLook);
 }
 
 void TformMain::load_look()
 {
-    // The looks are applied by the look module once the look resources ship.
+    m_editor.looks().load_look();
 }
 
 void TformMain::build_midi_channel_menu()
 {
-    QStringList captions{QStringLiteral("OMNI")};
-    for (int channel = 1; channel <= 16; ++channel)
-        captions.append(QString::number(channel));
-    for (const QString &caption : captions) {
-        QAction *item = menuMIDIchannel->addAction(caption);
-        item->setObjectName(QStringLiteral("itmMIDIchannel") + caption);
-        connect(item, &QAction::triggered, this, [this, item] { menuMIDIchannelsClickItem(item); });
-        midi_channel_items.append(item);
-    }
+    m_editor.midiChannels().build_midi_channel_menu(menuMIDIchannel);
 }
 
 bool TformMain::FormKeyDown(int &Key, Qt::KeyboardModifiers Shift)
@@ -316,17 +306,11 @@ void TformMain::btnUploadClick() {}
 void TformMain::btnSaveParametersClick() {}
 void TformMain::btnAssignClick() {}
 void TformMain::btnSetFootswitchModeClick() {}
-void TformMain::btnSetTuningClick() {}
 void TformMain::effetto_cliccato(QListWidgetItem *) {}
 bool TformMain::move_up_or_down(int &, Qt::KeyboardModifiers) { return false; }
 void TformMain::menuLoadPresetClick() {}
 void TformMain::menuSavePresetClick() {}
 void TformMain::menuLoadAlgorithmFromFileClick() {}
-void TformMain::menuLookClickItem(QAction *) {}
-void TformMain::menuMIDIchannelsClickItem(QAction *) {}
-void TformMain::menuUploadTuningsDataClick() {}
-void TformMain::menuGuitarClick() {}
-void TformMain::menuBassClick() {}
 void TformMain::menuFirmwareUpgradeModeClick() {}
 void TformMain::menuStartFirmwareUpgradeClick() {}
 void TformMain::UploadCheckTimerTimer() {}
@@ -364,6 +348,36 @@ void TformMain::menuSupportClick()
 void TformMain::menuUpdateNowClick()
 {
     m_editor.updates().menuUpdateNowClick();
+}
+
+void TformMain::menuLookClickItem(QAction *Sender)
+{
+    m_editor.looks().menuLookClickItem(Sender);
+}
+
+void TformMain::menuMIDIchannelsClickItem(QAction *Sender)
+{
+    m_editor.midiChannels().menuMIDIchannelsClickItem(Sender);
+}
+
+void TformMain::menuUploadTuningsDataClick()
+{
+    m_editor.tunings().menuUploadTuningsDataClick();
+}
+
+void TformMain::btnSetTuningClick()
+{
+    m_editor.tunings().btnSetTuningClick();
+}
+
+void TformMain::menuGuitarClick()
+{
+    m_editor.instrument().menuGuitarClick();
+}
+
+void TformMain::menuBassClick()
+{
+    m_editor.instrument().menuBassClick();
 }
 
 } // namespace quorvane

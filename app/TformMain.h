@@ -4,8 +4,6 @@
 
 #include <QMainWindow>
 
-#include <array>
-#include <cstdint>
 #include <memory>
 
 class QAction;
@@ -56,14 +54,6 @@ public:
 
     // The open-file dialog's filter for effect files.
     static inline const QString OpenDialog1_filter = QStringLiteral("Dat files (*.dat)");
-
-    // The instrument chosen: 0xFF guitar, 0xBA bass, 0 none.
-    std::uint8_t instrument_code = 0;
-
-    // Look items of looks 0..6 (slot 7 stays empty) and MIDI channel items
-    // ("OMNI", "1".."16"), created at start-up.
-    std::array<QAction *, 8> look_items{};
-    QList<QAction *> midi_channel_items;
 
     // Start-up steps, in the order FormCreate runs them.
     void FormCreate();

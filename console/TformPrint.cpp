@@ -30,6 +30,14 @@ TformPrint::TformPrint(ConsoleLog &log, D2XXUnit &link, QWidget *parent)
     cmbI2Caddr->setItemData(0, QStringLiteral("itmAddr1"));
     cmbI2Caddr->setItemData(1, QStringLiteral("itmAddr2"));
     move(1075, 0);
+    // The address list is narrow: keep the looks' padding from hiding its text.
+    cmbI2Caddr->setStyleSheet(QStringLiteral(
+        "QComboBox { padding: 1px 13px 1px 3px; } QComboBox::drop-down { width: 12px; }"));
+    // A caption wider than its place grows to the left, towards free room.
+    const int labelWidth = Label1->sizeHint().width();
+    if (labelWidth > Label1->width())
+        Label1->setGeometry(Label1->geometry().right() + 1 - labelWidth, Label1->y(), labelWidth,
+                            Label1->height());
     Memo1->setLog(&m_log);
 
     connect(btnClear, &QPushButton::clicked, this, &TformPrint::btnClearClick);

@@ -7,6 +7,7 @@
 #include "app/Preferences.h"
 #include "app/TformMain.h"
 #include "protocol/DeviceConnection.h"
+#include "tuning/Instrument.h"
 #include "update/UpdateService.h"
 #include "usb/D2XXUnit.h"
 
@@ -70,7 +71,7 @@ void TestPreferences::firstStartCreatesFoldersAndDefaults()
     QVERIFY(form.menuShowUpdateMsg->isChecked());
     QVERIFY(form.menuReportUSBErrors->isChecked());
     QVERIFY(editor.link().report_usb_errors);
-    QCOMPARE(form.instrument_code, std::uint8_t(0xFF));
+    QCOMPARE(editor.instrument().instrument_code, std::uint8_t(0xFF));
     QVERIFY(form.menuGuitar->isChecked());
     QVERIFY(!form.menuBass->isChecked());
     QVERIFY(rig.dialogs.messages.isEmpty());
@@ -123,7 +124,7 @@ void TestPreferences::startUpReadsWhatTheFilesHold()
     QCOMPARE(form.menuShowUpdateMsg->isChecked(), showMessage);
     QCOMPARE(editor.link().report_usb_errors, reportErrors);
     QCOMPARE(form.menuReportUSBErrors->isChecked(), reportErrors);
-    QCOMPARE(int(form.instrument_code), instrument);
+    QCOMPARE(int(editor.instrument().instrument_code), instrument);
     QCOMPARE(form.menuGuitar->isChecked(), guitar);
     QCOMPARE(form.menuBass->isChecked(), bass);
     // Reading never rewrites an existing file.

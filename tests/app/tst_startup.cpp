@@ -8,6 +8,8 @@
 #include "console/TformPrint.h"
 #include "effects/Catalogue.h"
 #include "protocol/DeviceConnection.h"
+#include "tuning/Looks.h"
+#include "tuning/MidiChannel.h"
 #include "update/UpdateService.h"
 #include "usb/D2XXUnit.h"
 
@@ -202,9 +204,9 @@ void TestStartup::menusHoldTheirItemsInOrder()
         expectedChannels << QString::number(channel);
     QCOMPARE(channels, expectedChannels);
     for (int look = 0; look <= 6; ++look)
-        QCOMPARE(form.look_items[look], form.menuLook->actions().at(look));
-    QCOMPARE(form.look_items[7], nullptr);
-    QCOMPARE(form.midi_channel_items, form.menuMIDIchannel->actions());
+        QCOMPARE(rig.editor->looks().look_items[look].data(), form.menuLook->actions().at(look));
+    QVERIFY(rig.editor->looks().look_items[7].isNull());
+    QCOMPARE(rig.editor->midiChannels().channel_items.size(), 17);
 }
 
 void TestStartup::menuItemsStartInTheirState_data()

@@ -102,7 +102,15 @@ void TestConsole::layout()
     QCOMPARE(rig.window.size(), QSize(506, 676));
     auto *widget = rig.window.findChild<QWidget *>(name);
     QVERIFY2(widget, qPrintable(name));
-    QCOMPARE(widget->geometry(), geometry);
+    if (name == "Label1") {
+        // The caption may widen its label to the left, never into the list.
+        QCOMPARE(widget->geometry().right(), geometry.right());
+        QCOMPARE(widget->y(), geometry.y());
+        QCOMPARE(widget->height(), geometry.height());
+        QVERIFY(widget->x() <= geometry.x() && widget->x() > 327);
+    } else {
+        QCOMPARE(widget->geometry(), geometry);
+    }
     if (auto *button = qobject_cast<QAbstractButton *>(widget))
         QCOMPARE(button->text(), text);
     else if (auto *label = qobject_cast<QLabel *>(widget))
