@@ -7,6 +7,9 @@
 #include "console/TformPrint.h"
 #include "effects/Catalogue.h"
 #include "firmware/SettingsErase.h"
+#include "firmware/TformFirmwareUpgrade.h"
+#include "firmware/UpgradeProcedure.h"
+#include "firmware/UpgradeWiring.h"
 #include "protocol/DeviceConnection.h"
 #include "tuning/Instrument.h"
 #include "tuning/Looks.h"
@@ -47,17 +50,18 @@ Editor::Editor(const EditorDeps &deps)
       m_looks(std::make_unique<Looks>(deps.dialogs)),
       m_midi(std::make_unique<MidiChannelMenu>(*m_link, *m_console)),
       m_instrument(std::make_unique<InstrumentSelector>(*m_link, *m_console, deps.dialogs)),
-      m_tunings(std::make_unique<Tunings>(*m_link, *m_console, deps.dialogs))
+      m_tunings(std::make_unique<Tunings>(*m_link, *m_console, deps.dialogs)),
+      m_upgrade(std::make_unique<UpgradeProcedure>(*m_link, *m_console, deps.dialogs,
+                                                   upgrade_link_state(*m_connection)))
 {
+    wire_upgrade(*m_upgrade, *m_connection);
     m_looks->setMakerFolder(m_preferences->maker_folder());
     m_instrument->setProductFolder(m_preferences->product_folder());
     if (!m_updates->setServerAddress(m_update_server))
         m_update_server = m_updates->serverAddress();
     m_updates->setPreferenceFile(m_preferences->product_file(show_message_file));
     // Nothing may reach the pedal's bootloader but the firmware upgrade.
-    m_settings_erase->pedal_in_bootloader = [this] {
-        return m_connection->is_linked && m_connection->bootloader_mode;
-    };
+    m_settings_erase->pedal_in_bootloader = [this] { return m_upgrade->pedal_in_bootloader(); };
 
     // Errors that escape a handler are shown through this editor's dialogs.
     if (EditorApplication *app = editorApplication())
@@ -66,11 +70,13 @@ Editor::Editor(const EditorDeps &deps)
     m_main = std::make_unique<TformMain>(*this);
     m_windows.append(m_main.get());
 
-    m_firmware_upgrade = make_window("TformFirmwareUpgrade", "Firmware Upgrade");
+    m_firmware_upgrade = std::make_unique<TformFirmwareUpgrade>();
     m_windows.append(m_firmware_upgrade.get());
+    m_upgrade->attachWindow(m_firmware_upgrade.get());
 
     m_print = std::make_unique<TformPrint>(*m_console, *m_link);
     m_windows.append(m_print.get());
+    m_print->refuse_to_send = [this] { return m_upgrade->refuse_in_bootloader(); };
     QObject::connect(m_print.get(), &TformPrint::eraseEepromRequested, m_print.get(),
                      [this](const QString &address) { m_settings_erase->EraseEEPROM(address); });
 

@@ -25,11 +25,13 @@ class MidiChannelMenu;
 class Preferences;
 class SettingsErase;
 class Shell;
+class TformFirmwareUpgrade;
 class TformMain;
 class TformNewVersionMsg;
 class TformPrint;
 class Tunings;
 class UpdateService;
+class UpgradeProcedure;
 
 struct EditorDeps {
     BridgeDriver &driver;
@@ -68,9 +70,10 @@ public:
     MidiChannelMenu &midiChannels() { return *m_midi; }
     InstrumentSelector &instrument() { return *m_instrument; }
     Tunings &tunings() { return *m_tunings; }
+    UpgradeProcedure &upgrade() { return *m_upgrade; }
 
     TformMain &mainWindow() { return *m_main; }
-    QWidget &firmwareUpgradeWindow() { return *m_firmware_upgrade; }
+    TformFirmwareUpgrade &firmwareUpgradeWindow() { return *m_firmware_upgrade; }
     TformPrint &consoleWindow() { return *m_print; }
     // Null while the windows are still being created.
     TformPrint *consoleWindowIfCreated() { return m_print.get(); }
@@ -98,10 +101,11 @@ private:
     std::unique_ptr<MidiChannelMenu> m_midi;
     std::unique_ptr<InstrumentSelector> m_instrument;
     std::unique_ptr<Tunings> m_tunings;
+    std::unique_ptr<UpgradeProcedure> m_upgrade;
 
     QList<QWidget *> m_windows;
     std::unique_ptr<TformMain> m_main;
-    std::unique_ptr<QWidget> m_firmware_upgrade;
+    std::unique_ptr<TformFirmwareUpgrade> m_firmware_upgrade;
     std::unique_ptr<TformPrint> m_print;
     std::unique_ptr<QWidget> m_fx_settings;
     std::unique_ptr<TformNewVersionMsg> m_new_version;

@@ -12,6 +12,7 @@
 #include "platform/Dialogs.h"
 #include "protocol/Codec.h"
 #include "firmware/SettingsErase.h"
+#include "firmware/UpgradeProcedure.h"
 #include "protocol/DeviceConnection.h"
 #include "tuning/Instrument.h"
 #include "tuning/Looks.h"
@@ -311,8 +312,6 @@ bool TformMain::move_up_or_down(int &, Qt::KeyboardModifiers) { return false; }
 void TformMain::menuLoadPresetClick() {}
 void TformMain::menuSavePresetClick() {}
 void TformMain::menuLoadAlgorithmFromFileClick() {}
-void TformMain::menuFirmwareUpgradeModeClick() {}
-void TformMain::menuStartFirmwareUpgradeClick() {}
 void TformMain::UploadCheckTimerTimer() {}
 
 void TformMain::btnRequestClick()
@@ -378,6 +377,16 @@ void TformMain::menuGuitarClick()
 void TformMain::menuBassClick()
 {
     m_editor.instrument().menuBassClick();
+}
+
+void TformMain::menuFirmwareUpgradeModeClick()
+{
+    m_editor.upgrade().menuFirmwareUpgradeModeClick();
+}
+
+void TformMain::menuStartFirmwareUpgradeClick()
+{
+    m_editor.upgrade().menuStartFirmwareUpgradeClick();
 }
 
 } // namespace quorvane

@@ -88,6 +88,8 @@ void TformPrint::CheckBox1Change()
 
 void TformPrint::btnReadEEPROMClick()
 {
+    if (refuse_to_send && refuse_to_send())
+        return;
     const QString text = QStringLiteral("0C") + eeprom_address() + QStringLiteral("0000") +
                          QStringLiteral("0000");
     m_log.print_to_console(text);
@@ -102,6 +104,8 @@ void TformPrint::btnReadEEPROMClick()
 
 void TformPrint::btnEraseEepromClick()
 {
+    if (refuse_to_send && refuse_to_send())
+        return;
     emit eraseEepromRequested(cmbI2Caddr->currentText());
 }
 

@@ -5,6 +5,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QCheckBox;
@@ -38,6 +39,10 @@ public:
     QString eeprom_address() const;
 
     void FormCreate();
+
+    // Asked before the console sends to the pedal; true (having said why)
+    // when nothing may be sent now.
+    std::function<bool()> refuse_to_send;
 
 public slots:
     void btnClearClick();
