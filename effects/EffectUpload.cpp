@@ -1,0 +1,255 @@
+#include "effects/EffectUpload.h"
+
+#include "console/ConsoleLog.h"
+#include "platform/Dialogs.h"
+#include "platform/Wait.h"
+#include "protocol/Codec.h"
+#include "protocol/DeviceConnection.h"
+#include "protocol/Sender.h"
+#include "usb/D2XXUnit.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstring>
+
+namespace quorvane {
+
+namespace {
+
+const QString kConfirm = QStringLiteral("Upload the selected algorithm?");
+const QString kFailed = QStringLiteral("Upload Failed");
+constexpr int kAnswerChars = 17;
+constexpr int kHeaderBytes = 3;
+
+// Puts the editor back as it was before an upload unless the upload ended
+// with the pedal's answer: any early return or exception passes through here.
+class FailureRestore {
+public:
+    FailureRestore(D2XXUnit &link, DeviceConnection &connection, QTimer &check,
+                   const std::function<void(const QString &)> &status)
+        : m_link(link), m_connection(connection), m_check(check), m_status(status),
+          m_report(link.report_usb_errors)
+    {
+    }
+    ~FailureRestore()
+    {
+        if (m_done)
+            return;
+        m_check.stop();
+        m_status(kFailed);
+        m_connection.Timer_USB_Read.start();
+        m_link.report_usb_errors = m_report;
+    }
+    void done() { m_done = true; }
+
+private:
+    D2XXUnit &m_link;
+    DeviceConnection &m_connection;
+    QTimer &m_check;
+    std::function<void(const QString &)> m_status;
+    bool m_report;
+    bool m_done = false;
+};
+
+} // namespace
+
+QString check_effect_file(const QByteArray &bytes, qint64 size)
+{
+    if (size > qint64(link_buffer_size))
+        return QStringLiteral("the file has %1 bytes, more than %2").arg(size).arg(link_buffer_size);
+    if (size < kHeaderBytes)
+        return QStringLiteral("the file has %1 bytes, fewer than its %2-byte header")
+            .arg(size)
+            .arg(kHeaderBytes);
+    if (std::uint8_t(bytes[0]) != 0x00)
+        return QStringLiteral("its first byte is 0x%1, not 0x00")
+            .arg(QString::number(std::uint8_t(bytes[0]), 16).rightJustified(2, QChar('0')).toUpper());
+    const int header = (std::uint8_t(bytes[1]) << 8) | std::uint8_t(bytes[2]);
+    if (header != size || bytes.size() != size)
+        return QStringLiteral("its header gives %1 bytes but the file has %2").arg(header).arg(size);
+    return {};
+}
+
+EffectUpload::EffectUpload(D2XXUnit &link, ConsoleLog &console, Dialogs &dialogs,
+                           DeviceConnection &connection, QTimer &UploadCheckTimer,
+                           QObject *parent)
+    : QObject(parent), m_link(link), m_console(console), m_dialogs(dialogs),
+      m_connection(connection), m_check_timer(UploadCheckTimer)
+{
+    connect(&m_check_timer, &QTimer::timeout, this, &EffectUpload::UploadCheckTimerTimer);
+}
+
+void EffectUpload::set_status(const QString &text)
+{
+    m_connection.controls.setText(QStringLiteral("lblStatus"), text);
+}
+
+void EffectUpload::UploadCheckTimerTimer()
+{
+    set_status(kFailed);
+}
+
+void EffectUpload::btnUploadClick()
+{
+    const QString name = selected_effect_name ? selected_effect_name() : QString();
+    if (name.isEmpty()) {
+        m_dialogs.message(QStringLiteral("Select an effect in the list first."));
+        return;
+    }
+    m_connection.exchange.run_exclusive([this] { upload_catalogue_effect(); });
+}
+
+void EffectUpload::upload_catalogue_effect()
+{
+    m_connection.Timer_USB_Read.stop();
+    if (m_dialogs.confirm(kConfirm) == Answer::No) {
+        m_connection.Timer_USB_Read.start();
+        return;
+    }
+    FailureRestore restore(m_link, m_connection, m_check_timer,
+                           [this](const QString &t) { set_status(t); });
+    send_bypass(m_link, m_console, true);
+    pause_ms(40);
+    m_link.report_usb_errors = true;
+    m_check_timer.start();
+
+    const QString resource_name = format_resource_name(selected_effect_name());
+    m_console.print_to_console(QStringLiteral("resource name: ") + resource_name);
+    const QString text = load_image(resource_name);
+
+    const qsizetype whole = text.size() / 2;
+    m_console.print_to_console(QStringLiteral("size: %1").arg(whole));
+    m_console.print_to_console(QStringLiteral("filecontent (first 128 bytes): ") + text.left(256));
+    if (whole > qsizetype(link_buffer_size)) {
+        m_console.print_to_console(QStringLiteral("image larger than the transmit buffer, not sent"));
+        return;
+    }
+    const auto n = std::uint32_t(whole);
+    const std::uint32_t decoded = decode_hex_text(text, m_link.tx_buffer.data(), n);
+    m_console.print_to_console(QStringLiteral("num of bytes: %1").arg(decoded));
+    if (n == 0 || decoded != n) {
+        // A partly decoded image would send the stale tail of tx_buffer.
+        m_console.print_to_console(QStringLiteral("image is not clean hex text, not sent"));
+        return;
+    }
+    const std::uint32_t written = m_link.WriteFTDevice(n);
+    m_console.print_to_console(QStringLiteral("write to device"));
+    if (written != n)
+        return;
+    set_status(QStringLiteral("Uploading..."));
+
+    if (wait_for_answer() == Wait::Failed)
+        return;
+    read_answer(false);
+    restore.done();
+    m_connection.RequestDeviceStatus();
+    m_check_timer.stop();
+    m_connection.Timer_USB_Read.start();
+}
+
+void EffectUpload::menuLoadAlgorithmFromFileClick()
+{
+    if (m_connection.exchange_busy())
+        return;
+    const QString file_name = m_dialogs.openFile(QStringLiteral("Load Effect From File"), dat_folder,
+                                                 QStringLiteral("Dat files (*.dat)"));
+    if (file_name.isEmpty())
+        return;
+
+    QFile file(file_name);
+    QByteArray bytes;
+    QString refusal;
+    if (!file.open(QIODevice::ReadOnly)) {
+        refusal = QStringLiteral("Cannot read file: ") + file.errorString();
+    } else {
+        // One byte more than fits tells an oversized file from a full one.
+        bytes = file.read(qint64(link_buffer_size) + 1);
+        if (file.error() != QFileDevice::NoError)
+            refusal = QStringLiteral("Cannot read file: ") + file.errorString();
+        else if (const QString reason = check_effect_file(bytes, file.size()); !reason.isEmpty())
+            refusal = QStringLiteral("Not an effect file: ") + reason;
+    }
+    if (!refusal.isEmpty()) {
+        m_check_timer.stop();
+        set_status(kFailed);
+        m_dialogs.message(refusal);
+        return;
+    }
+    m_connection.exchange.run_exclusive([&] { upload_file(file_name, bytes); });
+}
+
+void EffectUpload::upload_file(const QString &file_name, const QByteArray &bytes)
+{
+    if (m_dialogs.confirm(kConfirm) == Answer::No)
+        return;
+    FailureRestore restore(m_link, m_connection, m_check_timer,
+                           [this](const QString &t) { set_status(t); });
+    // The reception tick must not take the answer from the queue.
+    m_connection.Timer_USB_Read.stop();
+    send_bypass(m_link, m_console, true);
+    pause_ms(400);
+    m_link.report_usb_errors = true;
+    m_check_timer.start();
+
+    dat_folder = QFileInfo(file_name).absolutePath();
+    m_console.print_to_console(QStringLiteral("Opening - ") + file_name);
+    const auto n = std::uint32_t(bytes.size());
+    std::memcpy(m_link.tx_buffer.data(), bytes.constData(), n);
+    const std::uint32_t written = m_link.WriteFTDevice(n);
+    m_console.print_to_console(QStringLiteral("%1 Bytes Sent ...").arg(written));
+    if (written != n)
+        return;
+
+    if (wait_for_answer() == Wait::Failed)
+        return;
+    read_answer(true);
+    restore.done();
+    m_check_timer.stop();
+    m_connection.Timer_USB_Read.start();
+}
+
+EffectUpload::Wait EffectUpload::wait_for_answer()
+{
+    bool failed = false;
+    const bool came = wait_until(
+        [&] {
+            if (m_link.GetFTQueueStatus() != FT_OK) {
+                failed = true;
+                return true;
+            }
+            return m_link.rx_queue_count > 0;
+        },
+        answer_timeout_ms);
+    if (!came) {
+        m_console.print_to_console(
+            QStringLiteral("no answer from the pedal after %1 s").arg(answer_timeout_ms / 1000.0));
+        return Wait::Failed;
+    }
+    return failed ? Wait::Failed : Wait::Answer;
+}
+
+void EffectUpload::read_answer(bool log_counts)
+{
+    std::uint32_t b = 0;
+    do {
+        QCoreApplication::processEvents();
+        b = m_link.ReadFTDevice();
+        if (log_counts)
+            m_console.print_to_console(QStringLiteral("num of bytes received from device: %1").arg(b));
+        if (b > 0) {
+            // Only the bytes this read brought: a short answer must not show
+            // what an earlier reply left in rx_buffer.
+            const std::uint32_t shown = std::min<std::uint32_t>(b, kAnswerChars);
+            const QString answer = QString::fromLatin1(
+                Hex2String(encode_hex_text(m_link.rx_buffer.data(), shown)));
+            m_console.print_to_console(QStringLiteral("received: ") + answer);
+            set_status(answer);
+        }
+    } while (b > 0);
+}
+
+} // namespace quorvane
