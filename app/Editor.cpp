@@ -10,6 +10,8 @@
 #include "firmware/TformFirmwareUpgrade.h"
 #include "firmware/UpgradeProcedure.h"
 #include "firmware/UpgradeWiring.h"
+#include "parameters/ParameterModel.h"
+#include "parameters/TformFXsettings.h"
 #include "protocol/DeviceConnection.h"
 #include "tuning/Instrument.h"
 #include "tuning/Looks.h"
@@ -19,6 +21,8 @@
 #include "update/UpdateService.h"
 #include "usb/D2XXUnit.h"
 
+#include <QFile>
+#include <QListWidget>
 #include <QWidget>
 
 namespace quorvane {
@@ -33,6 +37,23 @@ std::unique_ptr<QWidget> make_window(const char *name, const char *caption)
     window->setObjectName(QLatin1String(name));
     window->setWindowTitle(QLatin1String(caption));
     return window;
+}
+
+// The built-in image of a catalogue entry; none when the editor does not
+// carry it.
+std::optional<EffectImage> builtin_effect_image(const QString &entry)
+{
+    if (entry.isEmpty())
+        return std::nullopt;
+    const QString name = format_resource_name(entry);
+    QFile file(find_resource(name));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray data = file.readAll();
+    qsizetype end = data.indexOf('\n');
+    if (end < 0)
+        end = data.size();
+    return EffectImage{name, QString::fromLatin1(data.left(end)).trimmed()};
 }
 
 } // namespace
@@ -52,7 +73,8 @@ Editor::Editor(const EditorDeps &deps)
       m_instrument(std::make_unique<InstrumentSelector>(*m_link, *m_console, deps.dialogs)),
       m_tunings(std::make_unique<Tunings>(*m_link, *m_console, deps.dialogs)),
       m_upgrade(std::make_unique<UpgradeProcedure>(*m_link, *m_console, deps.dialogs,
-                                                   upgrade_link_state(*m_connection)))
+                                                   upgrade_link_state(*m_connection))),
+      m_parameters(std::make_unique<ParameterModel>())
 {
     wire_upgrade(*m_upgrade, *m_connection);
     m_looks->setMakerFolder(m_preferences->maker_folder());
@@ -60,6 +82,9 @@ Editor::Editor(const EditorDeps &deps)
     if (!m_updates->setServerAddress(m_update_server))
         m_update_server = m_updates->serverAddress();
     m_updates->setPreferenceFile(m_preferences->product_file(show_message_file));
+    // "Set Tuning" sends what the effect window's lists chose or the pedal reported.
+    m_tunings->setTuningSource([this] { return int(m_parameters->current_tuning); },
+                               [this] { return int(m_parameters->semitone_variation); });
     // Nothing may reach the pedal's bootloader but the firmware upgrade.
     m_settings_erase->pedal_in_bootloader = [this] { return m_upgrade->pedal_in_bootloader(); };
 
@@ -80,8 +105,18 @@ Editor::Editor(const EditorDeps &deps)
     QObject::connect(m_print.get(), &TformPrint::eraseEepromRequested, m_print.get(),
                      [this](const QString &address) { m_settings_erase->EraseEEPROM(address); });
 
-    m_fx_settings = make_window("TformFXsettings", "Form1");
+    m_fx_settings = std::make_unique<TformFXsettings>(*m_parameters, *m_link, *m_console, m_dialogs);
     m_windows.append(m_fx_settings.get());
+    m_fx_settings->current_effect_image = [this] {
+        return builtin_effect_image(m_catalogue->selected_effect_name);
+    };
+    m_fx_settings->effect_image_at = [this](int position) -> std::optional<EffectImage> {
+        const QListWidgetItem *item = m_main->lstEffects->item(position);
+        if (!item)
+            return std::nullopt;
+        return builtin_effect_image(item->text());
+    };
+    m_fx_settings->attach(*m_connection);
 
     m_new_version = std::make_unique<TformNewVersionMsg>();
     m_windows.append(m_new_version.get());
@@ -100,6 +135,11 @@ Editor::~Editor()
 {
     if (EditorApplication *app = editorApplication(); app && app->errorDialogs() == &m_dialogs)
         app->setErrorDialogs(nullptr);
+}
+
+QWidget &Editor::fxSettingsWindow()
+{
+    return *m_fx_settings;
 }
 
 void Editor::show()

@@ -22,10 +22,12 @@ class Dialogs;
 class InstrumentSelector;
 class Looks;
 class MidiChannelMenu;
+class ParameterModel;
 class Preferences;
 class SettingsErase;
 class Shell;
 class TformFirmwareUpgrade;
+class TformFXsettings;
 class TformMain;
 class TformNewVersionMsg;
 class TformPrint;
@@ -71,13 +73,15 @@ public:
     InstrumentSelector &instrument() { return *m_instrument; }
     Tunings &tunings() { return *m_tunings; }
     UpgradeProcedure &upgrade() { return *m_upgrade; }
+    ParameterModel &parameters() { return *m_parameters; }
 
     TformMain &mainWindow() { return *m_main; }
     TformFirmwareUpgrade &firmwareUpgradeWindow() { return *m_firmware_upgrade; }
     TformPrint &consoleWindow() { return *m_print; }
     // Null while the windows are still being created.
     TformPrint *consoleWindowIfCreated() { return m_print.get(); }
-    QWidget &fxSettingsWindow() { return *m_fx_settings; }
+    QWidget &fxSettingsWindow();
+    TformFXsettings &fxSettings() { return *m_fx_settings; }
     TformNewVersionMsg &newVersionWindow() { return *m_new_version; }
     QWidget &updateUpdater() { return *m_update_updater; }
 
@@ -102,12 +106,13 @@ private:
     std::unique_ptr<InstrumentSelector> m_instrument;
     std::unique_ptr<Tunings> m_tunings;
     std::unique_ptr<UpgradeProcedure> m_upgrade;
+    std::unique_ptr<ParameterModel> m_parameters;
 
     QList<QWidget *> m_windows;
     std::unique_ptr<TformMain> m_main;
     std::unique_ptr<TformFirmwareUpgrade> m_firmware_upgrade;
     std::unique_ptr<TformPrint> m_print;
-    std::unique_ptr<QWidget> m_fx_settings;
+    std::unique_ptr<TformFXsettings> m_fx_settings;
     std::unique_ptr<TformNewVersionMsg> m_new_version;
     std::unique_ptr<QWidget> m_update_updater;
 };

@@ -3,6 +3,8 @@
 // send tuning information: the whole table ("Upload Tuning Data") and the
 // selected tuning with its semitone shift ("Set Tuning").
 
+#include "parameters/ParameterModel.h" // no_tuning_index
+
 #include <QString>
 #include <QStringList>
 
@@ -19,7 +21,6 @@ constexpr int tuning_table_rows = 32;
 constexpr int tuning_table_values_per_row = 5;
 constexpr int tuning_table_size = tuning_table_rows * tuning_table_values_per_row * 4; // 640 bytes
 constexpr std::uint32_t tuning_data_message_size = tuning_table_size + 1;              // 641 bytes
-constexpr int no_tuning_index = 0;
 
 // One peaking filter per row: b0, b1, b2, a1, a2 as signed 9.23 fixed point,
 // the feedback coefficients with their signs inverted; eight hex digits each.
