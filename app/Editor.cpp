@@ -6,6 +6,8 @@
 #include "console/ConsoleLog.h"
 #include "console/TformPrint.h"
 #include "effects/Catalogue.h"
+#include "effects/EffectCatalogue.h"
+#include "effects/EffectUpload.h"
 #include "firmware/SettingsErase.h"
 #include "firmware/TformFirmwareUpgrade.h"
 #include "firmware/UpgradeProcedure.h"
@@ -117,6 +119,28 @@ Editor::Editor(const EditorDeps &deps)
         return builtin_effect_image(item->text());
     };
     m_fx_settings->attach(*m_connection);
+
+    // The effect list opens the effect window; the status report does too.
+    m_effect_catalogue = std::make_unique<EffectCatalogue>(*m_catalogue, *m_console, m_dialogs,
+                                                           *m_connection);
+    m_effect_catalogue->main_window = m_main.get();
+    m_effect_catalogue->effect_window = m_fx_settings.get();
+    m_effect_catalogue->enable_effect_controls = [this](bool on) {
+        m_fx_settings->enable_effect_controls(on);
+    };
+    m_connection->effects.GetResourceFile = [this] { m_effect_catalogue->GetResourceFile(); };
+    m_connection->effects.OpenEffectWindow = [this] { m_effect_catalogue->OpenEffectWindow(); };
+
+    m_effect_upload = std::make_unique<EffectUpload>(*m_link, *m_console, m_dialogs, *m_connection,
+                                                     *m_main->UploadCheckTimer);
+    m_effect_upload->selected_effect_name = [this] { return m_catalogue->selected_effect_name; };
+    m_effect_upload->format_resource_name = [](const QString &entry) {
+        return format_resource_name(entry);
+    };
+    m_effect_upload->load_image = [this](const QString &resource_name) {
+        m_catalogue->read_file_from_stream(resource_name);
+        return m_catalogue->resource_lines.value(0);
+    };
 
     m_new_version = std::make_unique<TformNewVersionMsg>();
     m_windows.append(m_new_version.get());

@@ -18,6 +18,8 @@ class Catalogue;
 class ConsoleLog;
 class D2XXUnit;
 class DeviceConnection;
+class EffectCatalogue;
+class EffectUpload;
 class Dialogs;
 class InstrumentSelector;
 class Looks;
@@ -74,6 +76,8 @@ public:
     Tunings &tunings() { return *m_tunings; }
     UpgradeProcedure &upgrade() { return *m_upgrade; }
     ParameterModel &parameters() { return *m_parameters; }
+    EffectCatalogue &effectCatalogue() { return *m_effect_catalogue; }
+    EffectUpload &effectUpload() { return *m_effect_upload; }
 
     TformMain &mainWindow() { return *m_main; }
     TformFirmwareUpgrade &firmwareUpgradeWindow() { return *m_firmware_upgrade; }
@@ -114,6 +118,8 @@ private:
     std::unique_ptr<TformPrint> m_print;
     std::unique_ptr<TformFXsettings> m_fx_settings;
     std::unique_ptr<TformNewVersionMsg> m_new_version;
+    std::unique_ptr<EffectCatalogue> m_effect_catalogue;
+    std::unique_ptr<EffectUpload> m_effect_upload;
     std::unique_ptr<QWidget> m_update_updater;
 };
 

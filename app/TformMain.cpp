@@ -8,6 +8,8 @@
 #include "console/ConsoleLog.h"
 #include "console/TformPrint.h"
 #include "effects/Catalogue.h"
+#include "effects/EffectCatalogue.h"
+#include "effects/EffectUpload.h"
 #include "firmware/FirmwareImages.h"
 #include "platform/Dialogs.h"
 #include "protocol/Codec.h"
@@ -303,15 +305,32 @@ void TformMain::menuReportUSBErrorsClick()
 
 // Commands whose behaviour the connection, effect, parameter, preset, tuning,
 // firmware and update modules provide.
-void TformMain::btnUploadClick() {}
+void TformMain::btnUploadClick()
+{
+    m_editor.effectUpload().btnUploadClick();
+}
+
 void TformMain::btnSaveParametersClick() {}
 void TformMain::btnAssignClick() {}
 void TformMain::btnSetFootswitchModeClick() {}
-void TformMain::effetto_cliccato(QListWidgetItem *) {}
-bool TformMain::move_up_or_down(int &, Qt::KeyboardModifiers) { return false; }
+void TformMain::effetto_cliccato(QListWidgetItem *Item)
+{
+    m_editor.effectCatalogue().effetto_cliccato(lstEffects, Item);
+}
+
+bool TformMain::move_up_or_down(int &Key, Qt::KeyboardModifiers)
+{
+    return m_editor.effectCatalogue().move_up_or_down(lstEffects, Key);
+}
+
 void TformMain::menuLoadPresetClick() {}
 void TformMain::menuSavePresetClick() {}
-void TformMain::menuLoadAlgorithmFromFileClick() {}
+void TformMain::menuLoadAlgorithmFromFileClick()
+{
+    m_editor.effectUpload().menuLoadAlgorithmFromFileClick();
+}
+
+// The upload module handles the upload check's ticks itself.
 void TformMain::UploadCheckTimerTimer() {}
 
 void TformMain::btnRequestClick()

@@ -1,0 +1,264 @@
+// The whole editor against the virtual pedal in process: Scan, Link, Request
+// and Unlink from the main window's menu and buttons, with the pedal's
+// faults. Errors that escape a handler reach the editor's default report.
+
+#include "app/Editor.h"
+#include "app/EditorApplication.h"
+#include "app/TformMain.h"
+#include "protocol/DeviceConnection.h"
+#include "simulator/SimulatorDriver.h"
+#include "support/RecordingShell.h"
+#include "support/ScriptedDialogs.h"
+#include "usb/D2XXUnit.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace quorvane;
+using quorvane::test::RecordingShell;
+using quorvane::test::ScriptedDialogs;
+
+namespace {
+
+const QString pedal_name = QString::fromLatin1(SimulatorDriver::description);
+const QStringList editing_commands = {"btnAssign", "btnSaveParameters", "btnSetFootswitchMode",
+                                      "btnSetTuning", "menuMIDI", "menuUploadTuningsData"};
+
+// A fresh editor on a fresh virtual pedal, its documents in a temporary folder.
+struct SimEditor {
+    QTemporaryDir home;
+    SimulatorDriver driver;
+    ScriptedDialogs dialogs;
+    RecordingShell shell;
+    std::unique_ptr<Editor> editor;
+
+    explicit SimEditor(const PedalOptions &options) : driver(options)
+    {
+        shell.documents = home.filePath("Documents");
+        shell.temp = home.filePath("Temp");
+        shell.program = home.filePath("bin/quorvane-editor");
+        shell.folder = home.filePath("bin");
+        EditorDeps deps{driver, dialogs, shell};
+        deps.update_server = QStringLiteral("http://127.0.0.1:9"); // nothing answers there
+        editor = std::make_unique<Editor>(deps);
+        editor->show();
+    }
+
+    TformMain &main() { return editor->mainWindow(); }
+    DeviceConnection &connection() { return editor->connection(); }
+    template <typename T> T *control(const char *name) { return main().findChild<T *>(name); }
+    QString text(const char *name) { return control<QLabel>(name)->text(); }
+    bool enabled(const QString &name) { return connection().controls.isEnabled(name); }
+
+    // Runs a command the way the user starts it: as an event entering the
+    // editor, so that an error escaping it goes to the default report.
+    void run(const std::function<void()> &command)
+    {
+        bool finished = false;
+        QMetaObject::invokeMethod(
+            &main(),
+            [&] {
+                struct Done {
+                    bool &flag;
+                    ~Done() { flag = true; }
+                } done{finished};
+                command();
+            },
+            Qt::QueuedConnection);
+        QTRY_VERIFY_WITH_TIMEOUT(finished, 15000);
+    }
+    void trigger(const char *action)
+    {
+        QAction *a = control<QAction>(action);
+        QVERIFY2(a && a->isEnabled(), action);
+        run([a] { a->trigger(); });
+    }
+    void click(const char *button)
+    {
+        QPushButton *b = control<QPushButton>(button);
+        QVERIFY2(b && b->isEnabled(), button);
+        run([b] { b->click(); });
+    }
+    void link()
+    {
+        trigger("menuConnect");
+    }
+};
+
+PedalOptions pedal(int firmware = 10, int algorithm = 11, int effect = 0, const QString &fault = {})
+{
+    PedalOptions o;
+    o.firmware = firmware;
+    o.algorithm = algorithm;
+    o.effect = effect;
+    if (!fault.isEmpty()) {
+        QString error;
+        if (!o.faults.parse(fault, &error))
+            qFatal("bad fault %s: %s", qPrintable(fault), qPrintable(error));
+    }
+    return o;
+}
+
+} // namespace
+
+class TestLinkVirtualPedal : public QObject {
+    Q_OBJECT
+private slots:
+    void scanLinkRequestUnlink();
+    void statusReports_data();
+    void statusReports();
+    void conversionErrorLeavesEditorWorking();
+    void unpluggedPedalUnlinks();
+};
+
+void TestLinkVirtualPedal::scanLinkRequestUnlink()
+{
+    SimEditor e(pedal());
+    // Start-up lists the virtual pedal silently.
+    QCOMPARE(e.text("lblDeviceName"), pedal_name);
+    QVERIFY(e.enabled("menuConnect"));
+    QVERIFY(e.dialogs.messages.isEmpty());
+
+    e.trigger("menuScan");
+    QCOMPARE(e.dialogs.messages, QStringList{pedal_name + " found, click Link"});
+    e.dialogs.reset();
+
+    e.link();
+    QVERIFY(e.dialogs.messages.isEmpty());
+    QCOMPARE(e.text("lblDeviceName"), pedal_name + " linked");
+    QCOMPARE(e.text("lblFirmwareVersion"), "Device Firmware: 10");
+    QCOMPARE(e.text("lblAlgorithmVersion"), "Device Algorithm: 0011");
+    QCOMPARE(e.control<QListWidget>("lstEffects")->currentRow(), 0);
+    for (const QString &name : editing_commands + QStringList{"btnRequest", "btnUpload", "menuDisconnect"})
+        QVERIFY2(e.enabled(name), qPrintable(name));
+    QVERIFY(!e.enabled("menuScan") && !e.enabled("menuConnect"));
+    QVERIFY(e.connection().Timer_USB_Read.isActive());
+    // The real effect window opens beside the main window, titled after the
+    // effect, with the pedal's values and every control enabled.
+    QWidget &fx = e.editor->fxSettingsWindow();
+    QVERIFY(fx.isVisible());
+    QCOMPARE(fx.windowTitle(), QStringLiteral("Quorvane KQ5 0011"));
+    QCOMPARE(fx.frameGeometry().left(), e.main().frameGeometry().left() + e.main().frameGeometry().width());
+    QVERIFY(fx.findChild<QWidget *>("swtWave")->isEnabled());
+
+    e.control<QLabel>("lblFirmwareVersion")->setText("Device Firmware:");
+    e.click("btnRequest");
+    QVERIFY(e.dialogs.messages.isEmpty());
+    QCOMPARE(e.text("lblFirmwareVersion"), "Device Firmware: 10");
+
+    e.trigger("menuDisconnect");
+    QCOMPARE(e.text("lblDeviceName"), pedal_name);
+    QVERIFY(!fx.findChild<QWidget *>("dialDry")->isEnabled());
+    QVERIFY(!e.connection().is_linked);
+    QVERIFY(!e.driver.isOpen());
+    for (const QString &name : editing_commands + QStringList{"btnRequest", "btnUpload", "menuDisconnect"})
+        QVERIFY2(!e.enabled(name), qPrintable(name));
+
+    e.link();
+    QCOMPARE(e.text("lblDeviceName"), pedal_name + " linked");
+    QVERIFY(e.dialogs.messages.isEmpty());
+}
+
+void TestLinkVirtualPedal::statusReports_data()
+{
+    QTest::addColumn<int>("firmware");
+    QTest::addColumn<int>("algorithm");
+    QTest::addColumn<int>("effect");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("firmwareLabel");
+    QTest::addColumn<int>("selected");
+
+    QTest::newRow("current pedal") << 10 << 11 << 0 << "" << "" << "Device Firmware: 10" << 0;
+    QTest::newRow("firmware 8") << 8 << 11 << 0 << ""
+                                << "A firmware upgrade is required. Upgrade to Firmware 10"
+                                << "Device Firmware: 8" << -1;
+    QTest::newRow("algorithm 0010")
+        << 10 << 10 << 0 << "" << "Upload the latest version of Quorvane KQ5 algorithm:\r\nUpload Quorvane KQ5 0011"
+        << "Device Firmware: 10" << 0;
+    QTest::newRow("silent pedal") << 10 << 11 << 0 << "silent" << "The pedal did not answer."
+                                  << "Device Firmware:" << -1;
+    QTest::newRow("short reply") << 10 << 11 << 0 << "short-status=40"
+                                 << "Incomplete status reply from the pedal (40 values)"
+                                 << "Device Firmware:" << -1;
+    QTest::newRow("effect beyond the list")
+        << 10 << 11 << 5 << "" << "The pedal runs effect 5, which this editor does not carry."
+        << "Device Firmware: 10" << -1;
+}
+
+void TestLinkVirtualPedal::statusReports()
+{
+    QFETCH(int, firmware);
+    QFETCH(int, algorithm);
+    QFETCH(int, effect);
+    QFETCH(QString, fault);
+    QFETCH(QString, message);
+    QFETCH(QString, firmwareLabel);
+    QFETCH(int, selected);
+
+    SimEditor e(pedal(firmware, algorithm, effect, fault));
+    e.control<QListWidget>("lstEffects")->setCurrentRow(-1);
+    e.link();
+    QCOMPARE(e.dialogs.messages, message.isEmpty() ? QStringList{} : QStringList{message});
+    QCOMPARE(e.text("lblFirmwareVersion"), firmwareLabel);
+    QCOMPARE(e.control<QListWidget>("lstEffects")->currentRow(), selected);
+    for (const QString &name : editing_commands)
+        QCOMPARE(e.enabled(name), message.isEmpty());
+    // Whatever the way out, the editor is linked, ticking and free for the
+    // next command.
+    QVERIFY(e.connection().is_linked);
+    QVERIFY(e.connection().Timer_USB_Read.isActive());
+    QVERIFY(!e.connection().exchange_busy());
+    QVERIFY(e.enabled("btnRequest"));
+}
+
+void TestLinkVirtualPedal::conversionErrorLeavesEditorWorking()
+{
+    SimEditor e(pedal(10, 11, 0, "hex-letter-status"));
+    e.link();
+    QCOMPARE(e.dialogs.messages, QStringList{"'0A11' is not a valid integer value"});
+    QVERIFY(e.connection().Timer_USB_Read.isActive());
+    QVERIFY(!e.connection().exchange_busy());
+
+    e.dialogs.reset();
+    e.driver.model().faults().hexLetterStatus = false;
+    e.click("btnRequest");
+    QVERIFY(e.dialogs.messages.isEmpty());
+    QCOMPARE(e.text("lblAlgorithmVersion"), "Device Algorithm: 0011");
+    QCOMPARE(e.control<QListWidget>("lstEffects")->currentRow(), 0);
+}
+
+void TestLinkVirtualPedal::unpluggedPedalUnlinks()
+{
+    SimEditor e(pedal());
+    e.link();
+    QVERIFY(e.connection().is_linked);
+    e.driver.model().faults().unplugAfter = 1; // the next byte from the editor pulls the plug
+    e.click("btnRequest");
+    QTRY_VERIFY_WITH_TIMEOUT(!e.connection().is_linked, 3000);
+    // The failed write and queue query of the request are reported first.
+    QCOMPARE(e.dialogs.messages, (QStringList{"FT_Write - General IO error...",
+                                              "FT_GetQueueStatus - General IO error...",
+                                              "The pedal was disconnected."}));
+    QCOMPARE(e.text("lblDeviceName"), pedal_name);
+    QVERIFY(e.enabled("menuScan") && e.enabled("menuConnect") && !e.enabled("menuDisconnect"));
+    QVERIFY(!e.connection().Timer_USB_Read.isActive());
+}
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    EditorApplication app(argc, argv);
+    TestLinkVirtualPedal test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_editor_virtual_pedal.moc"
