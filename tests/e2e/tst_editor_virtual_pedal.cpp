@@ -113,6 +113,7 @@ private slots:
     void scanLinkRequestUnlink();
     void statusReports_data();
     void statusReports();
+    void uploadOpensTheEffectWindow();
     void conversionErrorLeavesEditorWorking();
     void unpluggedPedalUnlinks();
 };
@@ -216,6 +217,24 @@ void TestLinkVirtualPedal::statusReports()
     QVERIFY(e.connection().Timer_USB_Read.isActive());
     QVERIFY(!e.connection().exchange_busy());
     QVERIFY(e.enabled("btnRequest"));
+}
+
+void TestLinkVirtualPedal::uploadOpensTheEffectWindow()
+{
+    // A pedal on algorithm 0010 is told to take the newest effect; uploading
+    // it from the catalogue ends with the effect window open.
+    SimEditor e(pedal(10, 10, 0));
+    e.link();
+    QCOMPARE(e.dialogs.messages.size(), 1);
+    QVERIFY(!e.editor->fxSettingsWindow().isVisible());
+    e.dialogs.reset();
+    e.click("btnUpload");
+    QCOMPARE(e.dialogs.questions, QStringList{"Upload the selected algorithm?"});
+    QVERIFY(e.dialogs.messages.isEmpty());
+    QCOMPARE(e.text("lblAlgorithmVersion"), "Device Algorithm: 0011");
+    QVERIFY(e.editor->fxSettingsWindow().isVisible());
+    QCOMPARE(e.editor->fxSettingsWindow().windowTitle(), QStringLiteral("Quorvane KQ5 0011"));
+    QVERIFY(e.connection().Timer_USB_Read.isActive());
 }
 
 void TestLinkVirtualPedal::conversionErrorLeavesEditorWorking()
