@@ -1,5 +1,6 @@
 #include "firmware/SettingsErase.h"
 
+#include "app/HintsUnit.h"
 #include "console/ConsoleLog.h"
 #include "platform/Dialogs.h"
 #include "platform/Wait.h"
@@ -12,19 +13,7 @@ namespace quorvane {
 
 QString erase_settings_warning()
 {
-    const QStringList lines = {
-        QStringLiteral("Are you sure you want to delete all settings?"),
-        QStringLiteral("This action will delete the Quorvane KQ5 algorithm and any other settings like presets and assignments"),
-        QStringLiteral("Erase settings is suggested in the following cases:"),
-        QStringLiteral("- the pedal is unresponsive/freezed after updates"),
-        QStringLiteral("- you want to switch to the Sorvanex"),
-        QStringLiteral("If you proceed with erasing you can always restore algorithm by:"),
-        QStringLiteral("- uploading the Quorvane KQ5 algorithm once again from \"Upload Selected\" button"),
-        QStringLiteral("- click Request"),
-        QStringLiteral("- set tuning and assignments as desired"),
-        QStringLiteral("- click Save Parameters, Set Tuning, Assign"),
-    };
-    return lines.join(QStringLiteral("\r\n"));
+    return hints::erase_settings_warning;
 }
 
 bool SettingsErase::EraseEEPROM(const QString &i2cAddr)

@@ -2,8 +2,8 @@
 
 #include "ui_TformFXsettings.h"
 
+#include "app/HintsUnit.h"
 #include "console/ConsoleLog.h"
-#include "parameters/FXhints.h"
 #include "parameters/PanelShapes.h"
 #include "protocol/DeviceConnection.h"
 #include "widgets/ArcDial.h"
@@ -161,11 +161,11 @@ void TformFXsettings::create_slot_entries()
 
 void TformFXsettings::attach_hints()
 {
-    ui->cmbGuitarTuning->setToolTip(fx_hints::cmbGuitarTuning);
-    ui->cmbSemitonesVariation->setToolTip(fx_hints::cmbSemitonesVariation);
-    ui->chkDominantNoteCut->setToolTip(fx_hints::chkDominantNoteCut);
-    ui->chkHighNoteCut->setToolTip(fx_hints::chkHighNoteCut);
-    ui->dialInputLevel->setToolTip(fx_hints::dialInputLevel);
+    ui->cmbGuitarTuning->setToolTip(hints::cmbGuitarTuning);
+    ui->cmbSemitonesVariation->setToolTip(hints::cmbSemitonesVariation);
+    ui->chkDominantNoteCut->setToolTip(hints::chkDominantNoteCut);
+    ui->chkHighNoteCut->setToolTip(hints::chkHighNoteCut);
+    ui->dialInputLevel->setToolTip(hints::dialInputLevel);
 }
 
 void TformFXsettings::apply_fonts()
