@@ -12,6 +12,7 @@
 #include "firmware/TformFirmwareUpgrade.h"
 #include "firmware/UpgradeProcedure.h"
 #include "firmware/UpgradeWiring.h"
+#include "parameters/Assignments.h"
 #include "parameters/ParameterModel.h"
 #include "parameters/TformFXsettings.h"
 #include "protocol/DeviceConnection.h"
@@ -25,6 +26,7 @@
 
 #include <QFile>
 #include <QListWidget>
+#include <QPushButton>
 #include <QWidget>
 
 namespace quorvane {
@@ -119,6 +121,12 @@ Editor::Editor(const EditorDeps &deps)
         return builtin_effect_image(item->text());
     };
     m_fx_settings->attach(*m_connection);
+
+    // "Assign", "Set Footswitch Mode" and "Save Parameters" send the effect
+    // window's choices; never to the pedal's bootloader.
+    m_assignments = std::make_unique<Assignments>(*m_fx_settings, *m_link, *m_console, m_dialogs);
+    m_assignments->btnAssign = m_main->btnAssign;
+    m_assignments->refuse_to_send = [this] { return m_upgrade->refuse_in_bootloader(); };
 
     // The effect list opens the effect window; the status report does too.
     m_effect_catalogue = std::make_unique<EffectCatalogue>(*m_catalogue, *m_console, m_dialogs,

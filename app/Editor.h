@@ -13,6 +13,7 @@ class QWidget;
 
 namespace quorvane {
 
+class Assignments;
 class BridgeDriver;
 class Catalogue;
 class ConsoleLog;
@@ -78,6 +79,7 @@ public:
     ParameterModel &parameters() { return *m_parameters; }
     EffectCatalogue &effectCatalogue() { return *m_effect_catalogue; }
     EffectUpload &effectUpload() { return *m_effect_upload; }
+    Assignments &assignments() { return *m_assignments; }
 
     TformMain &mainWindow() { return *m_main; }
     TformFirmwareUpgrade &firmwareUpgradeWindow() { return *m_firmware_upgrade; }
@@ -120,6 +122,7 @@ private:
     std::unique_ptr<TformNewVersionMsg> m_new_version;
     std::unique_ptr<EffectCatalogue> m_effect_catalogue;
     std::unique_ptr<EffectUpload> m_effect_upload;
+    std::unique_ptr<Assignments> m_assignments;
     std::unique_ptr<QWidget> m_update_updater;
 };
 

@@ -14,6 +14,7 @@
 #include "platform/Dialogs.h"
 #include "protocol/Codec.h"
 #include "firmware/SettingsErase.h"
+#include "parameters/Assignments.h"
 #include "firmware/UpgradeProcedure.h"
 #include "protocol/DeviceConnection.h"
 #include "tuning/Instrument.h"
@@ -310,9 +311,21 @@ void TformMain::btnUploadClick()
     m_editor.effectUpload().btnUploadClick();
 }
 
-void TformMain::btnSaveParametersClick() {}
-void TformMain::btnAssignClick() {}
-void TformMain::btnSetFootswitchModeClick() {}
+void TformMain::btnSaveParametersClick()
+{
+    m_editor.assignments().btnSaveParametersClick();
+}
+
+void TformMain::btnAssignClick()
+{
+    m_editor.assignments().btnAssignClick();
+}
+
+void TformMain::btnSetFootswitchModeClick()
+{
+    m_editor.assignments().btnSetFootswitchModeClick();
+}
+
 void TformMain::effetto_cliccato(QListWidgetItem *Item)
 {
     m_editor.effectCatalogue().effetto_cliccato(lstEffects, Item);

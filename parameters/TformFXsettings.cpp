@@ -5,6 +5,7 @@
 #include "app/HintsUnit.h"
 #include "console/ConsoleLog.h"
 #include "parameters/PanelShapes.h"
+#include "platform/Dialogs.h"
 #include "protocol/DeviceConnection.h"
 #include "widgets/ArcDial.h"
 #include "widgets/ToggleSwitch.h"
@@ -242,7 +243,27 @@ void TformFXsettings::slot_list_changed(int slot)
 {
     if (slot < 0 || slot >= assign_slot_count)
         return;
-    m_model.slot_assigned[std::size_t(slot)] = list(slot_list_names[slot])->currentIndex() > 0;
+    QComboBox *box = list(slot_list_names[slot]);
+    m_model.slot_assigned[std::size_t(slot)] = box->currentIndex() > 0;
+
+    // The cut parameters of CTRL III and CTRL IV need the instrument's tuning.
+    // What the pedal reports it holds is taken as it is: during a requested
+    // report, and while any report fills the window (its tuning is decoded
+    // only after the assignments).
+    if (slot != 2 && slot != 3)
+        return;
+    if (m_model.updating_from_pedal || m_filling_from_report)
+        return;
+    const QString shown = box->currentText();
+    const bool cut = shown == m_model.parameter_name(ParameterRow::dominant_notes_cut)
+                     || shown == m_model.parameter_name(ParameterRow::high_notes_cut);
+    if (cut && m_model.current_tuning == no_tuning_index) {
+        m_dialogs.message(fx_text::no_tuning_for_slot);
+        // Back to "Not Assigned"; the change runs this handler again, which
+        // clears the slot's flag.
+        box->setCurrentIndex(0);
+        m_model.slot_assigned[std::size_t(slot)] = box->currentIndex() > 0;
+    }
 }
 
 void TformFXsettings::attach(DeviceConnection &connection)

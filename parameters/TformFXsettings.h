@@ -62,6 +62,8 @@ inline const QString assigned_refusal =
 inline const QString no_tuning_for_cut =
     QStringLiteral("Make sure you have uploaded a tuning before setting this parameter");
 inline const QString dsp_write_log = QStringLiteral("write to DSP msg: ");
+inline const QString no_tuning_for_slot =
+    QStringLiteral("No tuning selected, Select a tuning before assigning this parameter");
 } // namespace fx_text
 
 // Entries of the window's lists.
@@ -159,7 +161,9 @@ public:
     void chkHighNoteCutChange();
     void cmbGuitarTuningChange();
     void cmbSemitonesVariationChange();
-    // Slot lists: keeps slot_assigned in step with the list.
+    // Slot lists: keeps slot_assigned in step with the list. CTRL III and
+    // CTRL IV refuse a cut parameter while no tuning is selected (the list
+    // goes back to "Not Assigned"), except while the pedal's report speaks.
     void slot_list_changed(int slot);
 
 protected:

@@ -1,0 +1,74 @@
+#pragma once
+// The three commands of the main window that send the effect window's
+// choices to the pedal: "Assign" (what the four control buttons and the
+// remote footswitch hold), "Set Footswitch Mode" (what a short and a long
+// press of the footswitch do) and "Save Parameters" (store the five
+// assignable parameters' words permanently on the pedal).
+//
+// A message is composed for the console before its question is asked, but
+// the bytes are decoded into tx_buffer and written only after the answer, in
+// one step: whatever another sender composes while the question is open can
+// never go out in its place.
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+class QAbstractButton;
+
+namespace quorvane {
+
+class ConsoleLog;
+class D2XXUnit;
+class Dialogs;
+class TformFXsettings;
+
+namespace assign_text {
+inline const QString assign_length_log = QStringLiteral("lenght of assign message in bytes: ");
+inline const QString assign_message_log = QStringLiteral("assign message: ");
+inline const QString assign_question = QStringLiteral("Upload Assignments?");
+inline const QString footswitch_log = QStringLiteral("footswitch behaviour message: ");
+inline const QString store_log = QStringLiteral("Store settings message (HEX): ");
+inline const QString store_question = QStringLiteral("Save Parameters to pedal?");
+} // namespace assign_text
+
+// How long "Assign" stays disabled after writing, and the pause after
+// "Save Parameters" writes.
+inline constexpr int assign_settle_ms = 100;
+inline constexpr int store_settle_ms = 100;
+
+class Assignments {
+public:
+    Assignments(TformFXsettings &window, D2XXUnit &link, ConsoleLog &console, Dialogs &dialogs)
+        : m_window(window), m_link(link), m_console(console), m_dialogs(dialogs) {}
+
+    // True (having said why) when nothing may be sent now, e.g. while the
+    // pedal listens to its bootloader. Unset: always free to send.
+    std::function<bool()> refuse_to_send;
+    // The main window's "Assign" button, disabled for a moment after writing.
+    QAbstractButton *btnAssign = nullptr;
+
+    // 04, one flag per slot, then the four slot addresses and the remote
+    // slot's value; logs its length and the text.
+    QString build_assign_message();
+    // 08, short press (00 Bypass, 01 Change Preset), long press (00 Change
+    // Preset, 01 Bypass); logs the text.
+    QString build_footswitch_message();
+    // 03 and the words of the five assignable parameters in table order.
+    QString build_store_message() const;
+
+    void btnAssignClick();
+    void btnSetFootswitchModeClick();
+    void btnSaveParametersClick();
+
+private:
+    bool refused() { return refuse_to_send && refuse_to_send(); }
+
+    TformFXsettings &m_window;
+    D2XXUnit &m_link;
+    ConsoleLog &m_console;
+    Dialogs &m_dialogs;
+};
+
+} // namespace quorvane

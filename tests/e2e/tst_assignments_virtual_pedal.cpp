@@ -1,0 +1,196 @@
+// The whole editor against the virtual pedal: "Assign", "Set Footswitch Mode"
+// and "Save Parameters" from the main window reach the pedal, and "Request"
+// reads back what they set. None of the three reaches the pedal's bootloader.
+
+#include "app/Editor.h"
+#include "app/TformMain.h"
+#include "firmware/SettingsErase.h"
+#include "firmware/UpgradeProcedure.h"
+#include "parameters/ParameterModel.h"
+#include "parameters/TformFXsettings.h"
+#include "simulator/SimulatorDriver.h"
+#include "support/RecordingShell.h"
+#include "support/ScriptedDialogs.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace quorvane;
+using quorvane::test::RecordingShell;
+using quorvane::test::ScriptedDialogs;
+
+namespace {
+
+// A fresh editor on a fresh virtual pedal (firmware 10, effect 0011), linked.
+struct LinkedEditor {
+    QTemporaryDir home;
+    SimulatorDriver driver;
+    ScriptedDialogs dialogs;
+    RecordingShell shell;
+    std::unique_ptr<Editor> editor;
+
+    LinkedEditor() : driver(options())
+    {
+        shell.documents = home.filePath("Documents");
+        shell.temp = home.filePath("Temp");
+        shell.program = home.filePath("bin/quorvane-editor");
+        shell.folder = home.filePath("bin");
+        EditorDeps deps{driver, dialogs, shell};
+        deps.update_server = QStringLiteral("http://127.0.0.1:9"); // nothing answers there
+        editor = std::make_unique<Editor>(deps);
+        editor->show();
+        run([this] { main().ConnectOnClick(); });
+    }
+    static PedalOptions options()
+    {
+        PedalOptions o;
+        o.firmware = 10;
+        o.algorithm = 11;
+        o.effect = 0;
+        return o;
+    }
+
+    TformMain &main() { return editor->mainWindow(); }
+    TformFXsettings &fx() { return editor->fxSettings(); }
+    ParameterModel &model() { return editor->parameters(); }
+    PedalModel &pedal() { return driver.model(); }
+    QComboBox *slot(int k) { return fx().list(slot_list_names[k]); }
+
+    // Runs a command as an event entering the editor, as the user starts it.
+    void run(const std::function<void()> &command)
+    {
+        bool finished = false;
+        QMetaObject::invokeMethod(
+            &main(),
+            [&] {
+                struct Done {
+                    bool &flag;
+                    ~Done() { flag = true; }
+                } done{finished};
+                command();
+            },
+            Qt::QueuedConnection);
+        QTRY_VERIFY_WITH_TIMEOUT(finished, 15000);
+    }
+    void click(const char *button)
+    {
+        QPushButton *b = main().findChild<QPushButton *>(button);
+        QVERIFY2(b && b->isEnabled(), button);
+        run([b] { b->click(); });
+    }
+    // Lets the pedal take in what was written.
+    void settle() { QTest::qWait(50); }
+};
+
+} // namespace
+
+class TestAssignmentsVirtualPedal : public QObject {
+    Q_OBJECT
+private slots:
+    void sentSettingsReadBack();
+    void nothingReachesTheBootloader();
+};
+
+void TestAssignmentsVirtualPedal::sentSettingsReadBack()
+{
+    LinkedEditor e;
+    QVERIFY(e.fx().isVisible());
+    QVERIFY(e.dialogs.messages.isEmpty());
+    const std::uint16_t input_level = e.model().address(ParameterRow::input_level);
+    const std::uint16_t high_notes_cut = e.model().address(ParameterRow::high_notes_cut);
+    QVERIFY(e.model().has_image_address(ParameterRow::input_level));
+    QVERIFY(e.model().has_image_address(ParameterRow::high_notes_cut));
+
+    // "Input Level" on CTRL I, "High Notes Cut" on CTRL IV (a tuning chosen
+    // first), "Preset" on the remote footswitch.
+    e.fx().list("cmbGuitarTuning")->setCurrentIndex(1);
+    e.slot(0)->setCurrentIndex(1);
+    e.slot(3)->setCurrentIndex(2);
+    e.slot(4)->setCurrentIndex(2);
+    QVERIFY(e.dialogs.messages.isEmpty());
+    e.click("btnAssign");
+    QCOMPARE(e.dialogs.questions, QStringList{"Upload Assignments?"});
+    e.settle();
+    const PedalModel::Settings &s = e.pedal().settings();
+    QCOMPARE(s.slotFlags, (std::array<std::uint8_t, 5>{1, 0, 0, 1, 1}));
+    QCOMPARE(s.slotAddresses,
+             (std::array<std::uint16_t, 5>{input_level, 0xFFFF, 0xFFFF, high_notes_cut, 0xFFFD}));
+
+    // Short press changes the preset, long press bypasses: mode 3.
+    e.fx().radio("chkChangePresetShortPress")->setChecked(true);
+    e.fx().radio("chkBypassLongPress")->setChecked(true);
+    e.click("btnSetFootswitchMode");
+    e.settle();
+    QCOMPARE(int(s.footswitchMode), 3);
+
+    // Words of the assignable parameters, set through the window.
+    e.fx().list("cmbVariableWavePitch")->setCurrentIndex(24); // "+12"
+    e.fx().checkBox("chkDominantNoteCut")->setChecked(true);
+    e.model().set_value(ParameterRow::input_level, 0x00400000);
+    e.model().set_value(ParameterRow::wave_clip, 0x007FE000);
+    e.dialogs.reset();
+    e.click("btnSaveParameters");
+    QCOMPARE(e.dialogs.questions, QStringList{"Save Parameters to pedal?"});
+    e.settle();
+    const std::array<std::uint32_t, 5> stored{0x00400000, 0x00800000, 0x007FE000, 1, 0};
+    QCOMPARE(e.pedal().storedWords(), stored);
+
+    // Forget it all in the window, then ask the pedal.
+    for (int k = 0; k < assign_slot_count; ++k)
+        e.slot(k)->setCurrentIndex(0);
+    e.fx().radio("chkBypassShortPress")->setChecked(true);
+    e.fx().radio("chkChangePresetLongPress")->setChecked(true);
+    for (int i = 0; i < assignable_parameter_count; ++i)
+        e.model().set_value(ParameterRow(standard_parameter_count + i), 0xDEAD);
+    e.dialogs.reset();
+    e.click("btnRequest");
+    QVERIFY(e.dialogs.messages.isEmpty());
+
+    QCOMPARE(e.slot(0)->currentText(), QStringLiteral("Input Level"));
+    QCOMPARE(e.slot(1)->currentIndex(), 0);
+    QCOMPARE(e.slot(2)->currentIndex(), 0);
+    QCOMPARE(e.slot(3)->currentText(), QStringLiteral("High Notes Cut"));
+    QCOMPARE(e.slot(4)->currentText(), QStringLiteral("Preset"));
+    QCOMPARE(e.model().slot_assigned, (std::array<bool, 5>{true, false, false, true, true}));
+    QVERIFY(e.model().is_assigned(ParameterRow::input_level));
+    QVERIFY(e.model().is_assigned(ParameterRow::high_notes_cut));
+    QCOMPARE(e.fx().footswitch_mode, 3);
+    QVERIFY(e.fx().radio("chkChangePresetShortPress")->isChecked());
+    QVERIFY(e.fx().radio("chkBypassLongPress")->isChecked());
+    for (int i = 0; i < assignable_parameter_count; ++i)
+        QCOMPARE(e.model().value(ParameterRow(standard_parameter_count + i)), stored[std::size_t(i)]);
+
+    // Sending the read-back choices again gives the pedal the same message.
+    e.dialogs.reset();
+    e.click("btnAssign");
+    e.settle();
+    QCOMPARE(e.pedal().settings().slotFlags, (std::array<std::uint8_t, 5>{1, 0, 0, 1, 1}));
+}
+
+void TestAssignmentsVirtualPedal::nothingReachesTheBootloader()
+{
+    LinkedEditor e;
+    e.run([&] { e.main().menuFirmwareUpgradeModeClick(); });
+    QCOMPARE(e.dialogs.messages, QStringList{bootloader_connected_text});
+    QVERIFY(e.editor->upgrade().pedal_in_bootloader());
+    e.dialogs.reset();
+    const qsizetype logged = e.pedal().log().size();
+
+    e.run([&] { e.main().btnAssignClick(); });
+    e.run([&] { e.main().btnSetFootswitchModeClick(); });
+    e.run([&] { e.main().btnSaveParametersClick(); });
+    QCOMPARE(e.dialogs.messages, QStringList(3, bootloader_busy_text));
+    QVERIFY(e.dialogs.questions.isEmpty());
+    e.settle();
+    QCOMPARE(e.pedal().log().size(), logged);
+}
+
+QTEST_MAIN(TestAssignmentsVirtualPedal)
+#include "tst_assignments_virtual_pedal.moc"
