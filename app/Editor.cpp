@@ -90,7 +90,13 @@ Editor::Editor(const EditorDeps &deps)
     m_tunings->setTuningSource([this] { return int(m_parameters->current_tuning); },
                                [this] { return int(m_parameters->semitone_variation); });
     // Nothing may reach the pedal's bootloader but the firmware upgrade.
+    // (The link refuses any such message too; these refuse the commands
+    // before they ask or log anything.)
     m_settings_erase->pedal_in_bootloader = [this] { return m_upgrade->pedal_in_bootloader(); };
+    const auto refuse_in_bootloader = [this] { return m_upgrade->refuse_in_bootloader(); };
+    m_tunings->refuse_to_send = refuse_in_bootloader;
+    m_midi->refuse_to_send = refuse_in_bootloader;
+    m_instrument->refuse_to_send = refuse_in_bootloader;
 
     // Errors that escape a handler are shown through this editor's dialogs.
     if (EditorApplication *app = editorApplication())
@@ -105,7 +111,7 @@ Editor::Editor(const EditorDeps &deps)
 
     m_print = std::make_unique<TformPrint>(*m_console, *m_link);
     m_windows.append(m_print.get());
-    m_print->refuse_to_send = [this] { return m_upgrade->refuse_in_bootloader(); };
+    m_print->refuse_to_send = refuse_in_bootloader;
     QObject::connect(m_print.get(), &TformPrint::eraseEepromRequested, m_print.get(),
                      [this](const QString &address) { m_settings_erase->EraseEEPROM(address); });
 

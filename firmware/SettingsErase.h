@@ -2,6 +2,8 @@
 // Erasing one of the pedal's I2C settings memories: from the main window's
 // "Erase Settings" (after a warning) and from the console's "Erase E2P".
 
+#include "protocol/Sender.h" // bootloader_busy_text
+
 #include <QString>
 
 #include <functional>
@@ -14,11 +16,6 @@ class Dialogs;
 
 // The warning shown before "Erase Settings": ten lines joined by CR LF.
 QString erase_settings_warning();
-
-// The refusal shown by every command that would send to the pedal's firmware
-// while the pedal runs its bootloader.
-inline const QString bootloader_busy_text =
-    QStringLiteral("The pedal is in its bootloader: finish or leave the firmware upgrade first.");
 
 class SettingsErase {
 public:

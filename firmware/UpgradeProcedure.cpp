@@ -74,6 +74,13 @@ bool UpgradeProcedure::refuse_in_bootloader()
     return true;
 }
 
+void UpgradeProcedure::set_in_bootloader(bool on)
+{
+    m_in_bootloader = on;
+    // The link itself then refuses every message meant for the firmware.
+    m_link.bootloader_listening = on;
+}
+
 void UpgradeProcedure::restore_normal_line()
 {
     m_link.SetLinkSettings(link_mode_normal);
@@ -89,7 +96,7 @@ void UpgradeProcedure::leave_upgrade_mode()
     m_state.bootloader_mode = false;
     m_state.upgrade_mode_pending = false;
     const bool was_in_bootloader = m_in_bootloader;
-    m_in_bootloader = false;
+    set_in_bootloader(false);
     m_needs_resync = false;
     restore_normal_line();
     set_start_enabled(false);
@@ -162,7 +169,7 @@ bool UpgradeProcedure::handshake(const QString &success_text)
 
     const bool ok = reply == bootloader_ack_text;
     if (ok) {
-        m_in_bootloader = true;
+        set_in_bootloader(true);
         m_needs_resync = false;
         m_dialogs.message(success_text);
         set_start_enabled(true);
@@ -252,7 +259,7 @@ bool UpgradeProcedure::btnUpgradeFirmwareClick()
 
     // The pedal runs its new firmware: back to the firmware's line.
     m_transfer_running = false;
-    m_in_bootloader = false;
+    set_in_bootloader(false);
     m_needs_resync = false;
     m_link.report_usb_errors = saved_report_switch;
     m_link.SetLinkSettings(link_mode_normal);

@@ -109,6 +109,7 @@ private:
     std::optional<ExchangeGuard::Hold> hold_exchange();
     void leave_upgrade_mode();
     void restore_normal_line();
+    void set_in_bootloader(bool on);
     bool fail_upgrade(bool saved_report_switch);
     void set_mode_checked(bool checked);
     void set_start_enabled(bool enabled);

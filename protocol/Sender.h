@@ -11,9 +11,16 @@ namespace quorvane {
 class D2XXUnit;
 class ConsoleLog;
 
+// The refusal shown by every command that would send to the pedal's firmware
+// while the pedal runs its bootloader.
+inline const QString bootloader_busy_text =
+    QStringLiteral("The pedal is in its bootloader: finish or leave the firmware upgrade first.");
+
 // Writes the n bytes that `text` spells. A text that does not decode into all
 // n bytes is refused: nothing is written (the stale tail of tx_buffer must
-// never reach the pedal) and the refusal is logged. With purge_tx the
+// never reach the pedal) and the refusal is logged. While the pedal's
+// bootloader holds the line (link.bootloader_listening) every message is
+// refused, with bootloader_busy_text shown. With purge_tx the
 // transmit queue is purged before the write. Returns false only for a refused
 // message; a write the bridge fails is reported by the link layer and the
 // caller goes on as if it had gone out.

@@ -126,6 +126,8 @@ public:
     void powerCycle(bool holdUpgradeMode = false);
 
     bool unplugged() const { return m_unplugged; }
+    // Bytes the host has written to the pedal so far.
+    qint64 bytesReceived() const { return m_hostBytes; }
     Mode mode();
     int firmwareVersion() const { return m_firmware; }
     std::uint16_t algorithm() const { return m_algorithm; } // one decimal digit per nibble

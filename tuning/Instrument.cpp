@@ -54,6 +54,11 @@ bool InstrumentSelector::apply_preference(const QString &value)
 
 void InstrumentSelector::choose(std::uint8_t code, const QString &word)
 {
+    if (refuse_to_send && refuse_to_send()) {
+        // The menu item toggled its own check mark: show the choice in force.
+        setChecks(instrument_code == instrument_guitar, instrument_code == instrument_bass);
+        return;
+    }
     instrument_code = code;
     setChecks(code == instrument_guitar, code == instrument_bass);
     const QString path = QDir(m_product_folder).filePath(instrument_file_name);

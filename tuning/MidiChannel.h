@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QAction;
@@ -34,6 +35,9 @@ public:
     void menuMIDIchannelsClickItem(QAction *sender);
 
     QList<QPointer<QAction>> channel_items;
+
+    // Asked first by a click; true refuses it (and has said why).
+    std::function<bool()> refuse_to_send;
 
 private:
     D2XXUnit &m_link;

@@ -83,6 +83,8 @@ void Tunings::BuildTuningData()
 
 void Tunings::menuUploadTuningsDataClick()
 {
+    if (refuse_to_send && refuse_to_send())
+        return;
     BuildTuningData();
     if (m_dialogs.confirm(QStringLiteral("Upload Tuning Data?")) == Answer::No)
         return;
@@ -100,6 +102,8 @@ void Tunings::menuUploadTuningsDataClick()
 
 void Tunings::btnSetTuningClick()
 {
+    if (refuse_to_send && refuse_to_send())
+        return;
     const int tuning = m_current_tuning ? m_current_tuning() : no_tuning_index;
     const int semitones = m_semitone_variation ? m_semitone_variation() : 0;
     const QString text = tuning_message_text(tuning, semitones);

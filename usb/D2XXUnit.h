@@ -40,6 +40,7 @@ public:
     D2XXUnit(BridgeDriver &driver, Dialogs &dialogs) : m_driver(driver), m_dialogs(dialogs) {}
 
     BridgeDriver &driver() { return m_driver; }
+    Dialogs &dialogs() { return m_dialogs; }
 
     FT_STATUS GetFTDeviceCount();
     FT_STATUS GetFTDeviceSerialNo(std::uint32_t index);
@@ -62,6 +63,10 @@ public:
 
     // Shows a driver failure when reporting is on.
     void ReportFTError(const QString &context, FT_STATUS status);
+
+    // Set while the pedal's bootloader holds the line: a message meant for its
+    // firmware would be taken as a bootloader command, so none may go out.
+    bool bootloader_listening = false;
 
     FT_HANDLE ft_handle = 0;
     bool report_usb_errors = true;

@@ -2,108 +2,22 @@
 // and Unlink from the main window's menu and buttons, with the pedal's
 // faults. Errors that escape a handler reach the editor's default report.
 
-#include "app/Editor.h"
+#include "SimEditor.h"
+
 #include "app/EditorApplication.h"
-#include "app/TformMain.h"
-#include "protocol/DeviceConnection.h"
-#include "simulator/SimulatorDriver.h"
-#include "support/RecordingShell.h"
-#include "support/ScriptedDialogs.h"
 #include "usb/D2XXUnit.h"
 
-#include <QAction>
-#include <QLabel>
 #include <QListWidget>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QtTest>
-
-#include <memory>
 
 using namespace quorvane;
-using quorvane::test::RecordingShell;
-using quorvane::test::ScriptedDialogs;
+using quorvane::test::SimEditor;
+using quorvane::test::pedal;
 
 namespace {
 
 const QString pedal_name = QString::fromLatin1(SimulatorDriver::description);
 const QStringList editing_commands = {"btnAssign", "btnSaveParameters", "btnSetFootswitchMode",
                                       "btnSetTuning", "menuMIDI", "menuUploadTuningsData"};
-
-// A fresh editor on a fresh virtual pedal, its documents in a temporary folder.
-struct SimEditor {
-    QTemporaryDir home;
-    SimulatorDriver driver;
-    ScriptedDialogs dialogs;
-    RecordingShell shell;
-    std::unique_ptr<Editor> editor;
-
-    explicit SimEditor(const PedalOptions &options) : driver(options)
-    {
-        shell.documents = home.filePath("Documents");
-        shell.temp = home.filePath("Temp");
-        shell.program = home.filePath("bin/quorvane-editor");
-        shell.folder = home.filePath("bin");
-        EditorDeps deps{driver, dialogs, shell};
-        deps.update_server = QStringLiteral("http://127.0.0.1:9"); // nothing answers there
-        editor = std::make_unique<Editor>(deps);
-        editor->show();
-    }
-
-    TformMain &main() { return editor->mainWindow(); }
-    DeviceConnection &connection() { return editor->connection(); }
-    template <typename T> T *control(const char *name) { return main().findChild<T *>(name); }
-    QString text(const char *name) { return control<QLabel>(name)->text(); }
-    bool enabled(const QString &name) { return connection().controls.isEnabled(name); }
-
-    // Runs a command the way the user starts it: as an event entering the
-    // editor, so that an error escaping it goes to the default report.
-    void run(const std::function<void()> &command)
-    {
-        bool finished = false;
-        QMetaObject::invokeMethod(
-            &main(),
-            [&] {
-                struct Done {
-                    bool &flag;
-                    ~Done() { flag = true; }
-                } done{finished};
-                command();
-            },
-            Qt::QueuedConnection);
-        QTRY_VERIFY_WITH_TIMEOUT(finished, 15000);
-    }
-    void trigger(const char *action)
-    {
-        QAction *a = control<QAction>(action);
-        QVERIFY2(a && a->isEnabled(), action);
-        run([a] { a->trigger(); });
-    }
-    void click(const char *button)
-    {
-        QPushButton *b = control<QPushButton>(button);
-        QVERIFY2(b && b->isEnabled(), button);
-        run([b] { b->click(); });
-    }
-    void link()
-    {
-        trigger("menuConnect");
-    }
-};
-
-PedalOptions pedal(int firmware = 10, int algorithm = 11, int effect = 0, const QString &fault = {})
-{
-    PedalOptions o;
-    o.firmware = firmware;
-    o.algorithm = algorithm;
-    o.effect = effect;
-    if (!fault.isEmpty()) {
-        QString error;
-        if (!o.faults.parse(fault, &error))
-            qFatal("bad fault %s: %s", qPrintable(fault), qPrintable(error));
-    }
-    return o;
-}
 
 } // namespace
 
