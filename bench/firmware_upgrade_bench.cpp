@@ -17,6 +17,7 @@
 #include <QProcess>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -32,7 +33,9 @@ public:
     QString saveFile(const QString &, const QString &, const QString &) override { return {}; }
 };
 
-// Counts the bytes that cross the line in each direction.
+// Counts the bytes that cross the line in each direction, and splits the
+// time into waiting for the pedal (from the last write before a reply to the
+// read that brings it) and the editor's own (everything else).
 class CountingDriver : public SerialPortDriver {
 public:
     using SerialPortDriver::SerialPortDriver;
@@ -40,15 +43,30 @@ public:
     {
         const FT_STATUS s = SerialPortDriver::read(h, b, n, r);
         received += r;
+        if (r > 0 && awaiting) {
+            waiting_ns += clock.nsecsElapsed() - last_write_ns;
+            awaiting = false;
+            ++replies;
+        }
         return s;
     }
     FT_STATUS write(FT_HANDLE h, const std::uint8_t *b, std::uint32_t n, std::uint32_t &w) override
     {
         const FT_STATUS s = SerialPortDriver::write(h, b, n, w);
         sent += w;
+        last_write_ns = clock.nsecsElapsed();
+        awaiting = true;
         return s;
     }
+    void start() { clock.start(); }
+
     qint64 sent = 0, received = 0;
+    qint64 replies = 0, waiting_ns = 0;
+
+private:
+    QElapsedTimer clock;
+    qint64 last_write_ns = 0;
+    bool awaiting = false;
 };
 
 struct Sim {
@@ -73,6 +91,8 @@ struct Sim {
 struct EditorRun {
     double seconds = -1;
     qint64 bytes = 0;
+    qint64 replies = 0;
+    double waiting = 0; // seconds spent waiting for the pedal's replies
 };
 
 EditorRun run_editor(const QString &sim_program, const QByteArray &image, int latency_ms)
@@ -97,6 +117,7 @@ EditorRun run_editor(const QString &sim_program, const QByteArray &image, int la
     ReplyReader reader(link, console);
     QElapsedTimer clock;
     clock.start();
+    driver.start();
     link.tx_buffer[0] = bootloader_sync;
     link.WriteFTDevice(1);
     QString reply;
@@ -113,6 +134,8 @@ EditorRun run_editor(const QString &sim_program, const QByteArray &image, int la
     }
     result.seconds = double(elapsed) / 1e9;
     result.bytes = driver.sent + driver.received;
+    result.replies = driver.replies;
+    result.waiting = double(driver.waiting_ns) / 1e9;
     return result;
 }
 
@@ -162,6 +185,19 @@ int main(int argc, char **argv)
                     "line bound %.2f s (%lld bytes), editor/bound %.2f\n",
                     latency, editor.seconds, tool, tool > 0 ? editor.seconds / tool : 0.0, bound,
                     static_cast<long long>(editor.bytes), bound > 0 ? editor.seconds / bound : 0.0);
+        // Where the editor's time went. The bridge's latency is paid once a
+        // reply (the protocol waits for each); what the wait holds beyond the
+        // line and the latency is the pedal's own work (erasing, programming
+        // each block) and the scheduling of both processes.
+        if (editor.seconds > 0) {
+            const double latency_total = double(editor.replies) * latency / 1000.0;
+            std::printf("    editor's own time %.3f s (%.3f ms a reply); waiting for %lld replies %.2f s: "
+                        "line %.2f s + latency %.2f s + pedal's work and scheduling %.2f s\n",
+                        editor.seconds - editor.waiting,
+                        (editor.seconds - editor.waiting) * 1000.0 / double(std::max<qint64>(editor.replies, 1)),
+                        static_cast<long long>(editor.replies), editor.waiting, bound, latency_total,
+                        editor.waiting - bound - latency_total);
+        }
         std::fflush(stdout);
     }
     return 0;

@@ -179,14 +179,18 @@ int main(int argc, char *argv[])
     QByteArray pending; // for the terminal, not yet taken by it
     int status = 0;
     while (!g_stop) {
+        // Sleep until the client writes or the model's next byte is due, to
+        // the microsecond: a wait rounded up to whole milliseconds would add
+        // up to one to every reply, more than the line time of most of them.
         const qint64 next = model.microsToNextOutput();
-        int timeout = 100;
+        qint64 timeoutUs = 100000;
         if (next >= 0)
-            timeout = int(std::min<qint64>(100, (next + 999) / 1000));
+            timeoutUs = std::min<qint64>(timeoutUs, next);
         if (!pending.isEmpty())
-            timeout = std::min(timeout, 5);
+            timeoutUs = std::min<qint64>(timeoutUs, 5000);
+        const timespec timeout{time_t(timeoutUs / 1000000), long(timeoutUs % 1000000) * 1000};
         pollfd fd{master, short(POLLIN | (pending.isEmpty() ? 0 : POLLOUT)), 0};
-        const int ready = poll(&fd, 1, timeout);
+        const int ready = ppoll(&fd, 1, &timeout, nullptr);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
@@ -198,6 +202,10 @@ int main(int argc, char *argv[])
             termios line{};
             if (tcgetattr(slave, &line) == 0)
                 model.setBaudRate(std::uint32_t(baudOf(cfgetospeed(&line))));
+            // The terminal carries no parity bit, but the client's bytes take
+            // the time of the line the pedal's mode reads: 8E1 for the
+            // bootloader, 8N1 for the firmware.
+            model.setDataCharacteristics(8, 0, model.mode() == PedalModel::Mode::Firmware ? 0 : 2);
             char buffer[4096];
             const ssize_t n = read(master, buffer, sizeof buffer);
             if (n > 0)
