@@ -49,8 +49,9 @@ QString Assignments::build_assign_message()
         flags += model.slot_assigned[std::size_t(slot)] ? QStringLiteral("01") : QStringLiteral("00");
 
     // The four control buttons: the address of the parameter whose name the
-    // list shows. A text that names none adds nothing, and the message that
-    // comes short of its sixteen bytes is then never sent.
+    // list shows. A text that names none, or a parameter still on its
+    // constructor address (0xFFFF would read as an empty slot), adds nothing,
+    // and the message that comes short of its sixteen bytes is never sent.
     QString addresses;
     for (int slot = 0; slot < 4; ++slot) {
         const QComboBox *list = m_window.list(slot_list_names[slot]);
@@ -61,7 +62,8 @@ QString Assignments::build_assign_message()
         const QString shown = list->currentText();
         for (ParameterRow row : slot_rows(slot)) {
             if (shown == model.parameter_name(row)) {
-                addresses += hex4(model.address(row));
+                if (model.has_image_address(row))
+                    addresses += hex4(model.address(row));
                 break;
             }
         }
@@ -116,6 +118,10 @@ void Assignments::btnAssignClick()
     if (refused())
         return;
     const QString text = build_assign_message();
+    if (text.size() != 2 * int(assign_message_size)) {
+        m_dialogs.message(assign_text::assign_incomplete);
+        return;
+    }
     if (m_dialogs.confirm(assign_text::assign_question) == Answer::No)
         return;
     // What the console showed and the user confirmed, composed and written now.

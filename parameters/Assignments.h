@@ -31,6 +31,9 @@ inline const QString assign_question = QStringLiteral("Upload Assignments?");
 inline const QString footswitch_log = QStringLiteral("footswitch behaviour message: ");
 inline const QString store_log = QStringLiteral("Store settings message (HEX): ");
 inline const QString store_question = QStringLiteral("Save Parameters to pedal?");
+inline const QString assign_incomplete = QStringLiteral(
+    "Assignments not sent: a control slot holds a parameter whose DSP address is not known yet. "
+    "Request the pedal's status first.");
 } // namespace assign_text
 
 // How long "Assign" stays disabled after writing, and the pause after
@@ -50,7 +53,9 @@ public:
     QAbstractButton *btnAssign = nullptr;
 
     // 04, one flag per slot, then the four slot addresses and the remote
-    // slot's value; logs its length and the text.
+    // slot's value; logs its length and the text. A slot holding a parameter
+    // that no effect image has given an address adds no address, so the
+    // text comes short of sixteen bytes and "Assign" refuses it.
     QString build_assign_message();
     // 08, short press (00 Bypass, 01 Change Preset), long press (00 Change
     // Preset, 01 Bypass); logs the text.

@@ -72,6 +72,8 @@ private slots:
     void answers_data();
     void answers();
     void composedAfterTheAnswer();
+    void unknownAddressIsNotSent_data();
+    void unknownAddressIsNotSent();
     void cutNeedsTuning_data();
     void cutNeedsTuning();
     void reportedCutIsTaken_data();
@@ -239,6 +241,32 @@ void TestAssignments::composedAfterTheAnswer()
     assignments.btnSaveParametersClick();
     QCOMPARE(driver.writes, (QList<QByteArray>{hexBytes("040100000000000AFFFFFFFFFFFFFFFF"),
                                                hexBytes("0300100000" + QString(32, '0'))}));
+}
+
+void TestAssignments::unknownAddressIsNotSent_data()
+{
+    QTest::addColumn<QList<int>>("entries");
+    QTest::addColumn<bool>("sent");
+
+    QTest::newRow("input level on CTRL I") << QList<int>{1, 0, 0, 0, 0} << false;
+    QTest::newRow("high notes cut on CTRL IV") << QList<int>{0, 0, 0, 2, 0} << false;
+    QTest::newRow("only the remote footswitch") << QList<int>{0, 0, 0, 0, 1} << true;
+}
+
+void TestAssignments::unknownAddressIsNotSent()
+{
+    // Before any effect image has given the parameters their DSP addresses,
+    // a slot holding one would go out as flag 01 with address FFFF.
+    QFETCH(QList<int>, entries);
+    QFETCH(bool, sent);
+
+    AssignFixture f;
+    f.model.build_parameter_table();
+    f.choose(entries);
+    f.assignments.btnAssignClick();
+    QCOMPARE(f.driver.writes.size(), sent ? 1 : 0);
+    QCOMPARE(f.dialogs.questions.size(), sent ? 1 : 0);
+    QCOMPARE(f.dialogs.messages, sent ? QStringList{} : QStringList{assign_text::assign_incomplete});
 }
 
 void TestAssignments::cutNeedsTuning_data()
