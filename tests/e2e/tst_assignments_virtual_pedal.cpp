@@ -2,89 +2,30 @@
 // and "Save Parameters" from the main window reach the pedal, and "Request"
 // reads back what they set. None of the three reaches the pedal's bootloader.
 
-#include "app/Editor.h"
-#include "app/TformMain.h"
+#include "SimEditor.h"
+
 #include "firmware/SettingsErase.h"
 #include "firmware/UpgradeProcedure.h"
 #include "parameters/ParameterModel.h"
 #include "parameters/TformFXsettings.h"
-#include "simulator/SimulatorDriver.h"
-#include "support/RecordingShell.h"
-#include "support/ScriptedDialogs.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
-#include <QtTest>
-
-#include <memory>
 
 using namespace quorvane;
-using quorvane::test::RecordingShell;
-using quorvane::test::ScriptedDialogs;
+using namespace quorvane::test;
 
 namespace {
 
-// A fresh editor on a fresh virtual pedal (firmware 10, effect 0011), linked.
-struct LinkedEditor {
-    QTemporaryDir home;
-    SimulatorDriver driver;
-    ScriptedDialogs dialogs;
-    RecordingShell shell;
-    std::unique_ptr<Editor> editor;
+// The editor linked to a current virtual pedal (firmware 10, effect 0011).
+struct LinkedEditor : SimEditor {
+    LinkedEditor() : SimEditor(pedal()) { link(); }
 
-    LinkedEditor() : driver(options())
-    {
-        shell.documents = home.filePath("Documents");
-        shell.temp = home.filePath("Temp");
-        shell.program = home.filePath("bin/quorvane-editor");
-        shell.folder = home.filePath("bin");
-        EditorDeps deps{driver, dialogs, shell};
-        deps.update_server = QStringLiteral("http://127.0.0.1:9"); // nothing answers there
-        editor = std::make_unique<Editor>(deps);
-        editor->show();
-        run([this] { main().ConnectOnClick(); });
-    }
-    static PedalOptions options()
-    {
-        PedalOptions o;
-        o.firmware = 10;
-        o.algorithm = 11;
-        o.effect = 0;
-        return o;
-    }
-
-    TformMain &main() { return editor->mainWindow(); }
     TformFXsettings &fx() { return editor->fxSettings(); }
     ParameterModel &model() { return editor->parameters(); }
-    PedalModel &pedal() { return driver.model(); }
+    PedalModel &pedalModel() { return driver.model(); }
     QComboBox *slot(int k) { return fx().list(slot_list_names[k]); }
-
-    // Runs a command as an event entering the editor, as the user starts it.
-    void run(const std::function<void()> &command)
-    {
-        bool finished = false;
-        QMetaObject::invokeMethod(
-            &main(),
-            [&] {
-                struct Done {
-                    bool &flag;
-                    ~Done() { flag = true; }
-                } done{finished};
-                command();
-            },
-            Qt::QueuedConnection);
-        QTRY_VERIFY_WITH_TIMEOUT(finished, 15000);
-    }
-    void click(const char *button)
-    {
-        QPushButton *b = main().findChild<QPushButton *>(button);
-        QVERIFY2(b && b->isEnabled(), button);
-        run([b] { b->click(); });
-    }
     // Lets the pedal take in what was written.
     void settle() { QTest::qWait(50); }
 };
@@ -118,7 +59,7 @@ void TestAssignmentsVirtualPedal::sentSettingsReadBack()
     e.click("btnAssign");
     QCOMPARE(e.dialogs.questions, QStringList{"Upload Assignments?"});
     e.settle();
-    const PedalModel::Settings &s = e.pedal().settings();
+    const PedalModel::Settings &s = e.pedalModel().settings();
     QCOMPARE(s.slotFlags, (std::array<std::uint8_t, 5>{1, 0, 0, 1, 1}));
     QCOMPARE(s.slotAddresses,
              (std::array<std::uint16_t, 5>{input_level, 0xFFFF, 0xFFFF, high_notes_cut, 0xFFFD}));
@@ -140,7 +81,7 @@ void TestAssignmentsVirtualPedal::sentSettingsReadBack()
     QCOMPARE(e.dialogs.questions, QStringList{"Save Parameters to pedal?"});
     e.settle();
     const std::array<std::uint32_t, 5> stored{0x00400000, 0x00800000, 0x007FE000, 1, 0};
-    QCOMPARE(e.pedal().storedWords(), stored);
+    QCOMPARE(e.pedalModel().storedWords(), stored);
 
     // Forget it all in the window, then ask the pedal.
     for (int k = 0; k < assign_slot_count; ++k)
@@ -171,7 +112,7 @@ void TestAssignmentsVirtualPedal::sentSettingsReadBack()
     e.dialogs.reset();
     e.click("btnAssign");
     e.settle();
-    QCOMPARE(e.pedal().settings().slotFlags, (std::array<std::uint8_t, 5>{1, 0, 0, 1, 1}));
+    QCOMPARE(e.pedalModel().settings().slotFlags, (std::array<std::uint8_t, 5>{1, 0, 0, 1, 1}));
 }
 
 void TestAssignmentsVirtualPedal::nothingReachesTheBootloader()
@@ -181,7 +122,7 @@ void TestAssignmentsVirtualPedal::nothingReachesTheBootloader()
     QCOMPARE(e.dialogs.messages, QStringList{bootloader_connected_text});
     QVERIFY(e.editor->upgrade().pedal_in_bootloader());
     e.dialogs.reset();
-    const qsizetype logged = e.pedal().log().size();
+    const qsizetype logged = e.pedalModel().log().size();
 
     e.run([&] { e.main().btnAssignClick(); });
     e.run([&] { e.main().btnSetFootswitchModeClick(); });
@@ -189,7 +130,7 @@ void TestAssignmentsVirtualPedal::nothingReachesTheBootloader()
     QCOMPARE(e.dialogs.messages, QStringList(3, bootloader_busy_text));
     QVERIFY(e.dialogs.questions.isEmpty());
     e.settle();
-    QCOMPARE(e.pedal().log().size(), logged);
+    QCOMPARE(e.pedalModel().log().size(), logged);
 }
 
 QTEST_MAIN(TestAssignmentsVirtualPedal)
