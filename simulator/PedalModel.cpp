@@ -871,7 +871,7 @@ bool PedalModel::takeNackFault(PedalFaults::NackStep step, std::uint32_t address
 
 void PedalModel::bootReply(const QByteArray &bytes, qint64 at, int busyMs)
 {
-    send(bytes, at + (m_options.paced ? qint64(busyMs) * 1000 : 0));
+    send(bytes, at + (m_options.paced && m_options.flashTime ? qint64(busyMs) * 1000 : 0));
 }
 
 bool PedalModel::readable(std::uint32_t address, std::uint32_t length) const

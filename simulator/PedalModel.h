@@ -47,6 +47,9 @@ struct PedalOptions {
     bool bootloader = false; // start in the bootloader (held in upgrade mode)
     bool paced = false;    // model the line's bit times and the bridge's latency
     int latencyMs = 16;    // the bridge's receive latency when paced
+    // When paced, flash erase and programming take their time (as a real
+    // chip's do); off, the bootloader answers as soon as the line allows.
+    bool flashTime = true;
     // A pseudo-terminal carries no parity: the pedal then takes the line as
     // always matching its mode.
     bool lineFollowsMode = false;

@@ -90,6 +90,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption latency(QStringLiteral("latency-ms"),
                                      QStringLiteral("The bridge's receive latency when paced (default 16)."),
                                      QStringLiteral("N"), QStringLiteral("16"));
+    const QCommandLineOption instantFlash(QStringLiteral("instant-flash"),
+                                          QStringLiteral("When paced, erase and program the flash without taking time."));
     const QCommandLineOption fault(QStringLiteral("fault"),
                                    QStringLiteral("A fault, repeatable: silent, nack-at=STEP (erase, chunk:K, version, go), "
                                                   "short-status=N, hex-letter-status, late-upload=MS, unplug-after=BYTES."),
@@ -97,7 +99,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption log(QStringLiteral("log"),
                                  QStringLiteral("Write every message received and sent to FILE, one line each."),
                                  QStringLiteral("FILE"));
-    parser.addOptions({firmware, algorithm, effect, bootloader, paced, latency, fault, log});
+    parser.addOptions({firmware, algorithm, effect, bootloader, paced, latency, instantFlash, fault, log});
     if (!parser.parse(app.arguments()))
         return fail(parser.errorText());
     if (parser.isSet(QStringLiteral("help")))
@@ -118,6 +120,7 @@ int main(int argc, char *argv[])
         return fail(QStringLiteral("--latency-ms takes milliseconds from 0 to 1000"));
     options.bootloader = parser.isSet(bootloader);
     options.paced = parser.isSet(paced);
+    options.flashTime = !parser.isSet(instantFlash);
     for (const QString &f : parser.values(fault)) {
         QString error;
         if (!options.faults.parse(f, &error))
