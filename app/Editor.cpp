@@ -15,6 +15,7 @@
 #include "parameters/Assignments.h"
 #include "parameters/ParameterModel.h"
 #include "parameters/TformFXsettings.h"
+#include "presets/PresetFiles.h"
 #include "protocol/DeviceConnection.h"
 #include "tuning/Instrument.h"
 #include "tuning/Looks.h"
@@ -155,6 +156,10 @@ Editor::Editor(const EditorDeps &deps)
         m_catalogue->read_file_from_stream(resource_name);
         return m_catalogue->resource_lines.value(0);
     };
+
+    // Preset files: a load refreshes the effect window, whose handlers reach the pedal.
+    m_presets = std::make_unique<PresetFiles>(*m_parameters, *m_console, m_dialogs, *m_preferences);
+    m_presets->show_parameters = [this] { m_fx_settings->show_parameters(); };
 
     m_new_version = std::make_unique<TformNewVersionMsg>();
     m_windows.append(m_new_version.get());

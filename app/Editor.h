@@ -27,6 +27,7 @@ class Looks;
 class MidiChannelMenu;
 class ParameterModel;
 class Preferences;
+class PresetFiles;
 class SettingsErase;
 class Shell;
 class TformFirmwareUpgrade;
@@ -80,6 +81,7 @@ public:
     EffectCatalogue &effectCatalogue() { return *m_effect_catalogue; }
     EffectUpload &effectUpload() { return *m_effect_upload; }
     Assignments &assignments() { return *m_assignments; }
+    PresetFiles &presets() { return *m_presets; }
 
     TformMain &mainWindow() { return *m_main; }
     TformFirmwareUpgrade &firmwareUpgradeWindow() { return *m_firmware_upgrade; }
@@ -123,6 +125,7 @@ private:
     std::unique_ptr<EffectCatalogue> m_effect_catalogue;
     std::unique_ptr<EffectUpload> m_effect_upload;
     std::unique_ptr<Assignments> m_assignments;
+    std::unique_ptr<PresetFiles> m_presets;
     std::unique_ptr<QWidget> m_update_updater;
 };
 

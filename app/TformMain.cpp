@@ -13,6 +13,7 @@
 #include "firmware/FirmwareImages.h"
 #include "platform/Dialogs.h"
 #include "protocol/Codec.h"
+#include "presets/PresetFiles.h"
 #include "firmware/SettingsErase.h"
 #include "parameters/Assignments.h"
 #include "firmware/UpgradeProcedure.h"
@@ -336,8 +337,15 @@ bool TformMain::move_up_or_down(int &Key, Qt::KeyboardModifiers)
     return m_editor.effectCatalogue().move_up_or_down(lstEffects, Key);
 }
 
-void TformMain::menuLoadPresetClick() {}
-void TformMain::menuSavePresetClick() {}
+void TformMain::menuLoadPresetClick()
+{
+    m_editor.presets().load_preset();
+}
+
+void TformMain::menuSavePresetClick()
+{
+    m_editor.presets().save_preset();
+}
 void TformMain::menuLoadAlgorithmFromFileClick()
 {
     m_editor.effectUpload().menuLoadAlgorithmFromFileClick();

@@ -20,7 +20,26 @@ public:
     // File dialogs; an empty result means cancelled.
     virtual QString openFile(const QString &title, const QString &folder, const QString &filter) = 0;
     virtual QString saveFile(const QString &title, const QString &folder, const QString &filter) = 0;
+    // The same with a default extension (without its dot) that the dialog adds
+    // to a name typed without one. The filter may also be given as
+    // "description|pattern" pairs, e.g. "Preset files (*.txt)|*.txt".
+    virtual QString openFileWithDefault(const QString &title, const QString &folder,
+                                        const QString &filter, const QString &default_extension)
+    {
+        (void)default_extension;
+        return openFile(title, folder, filter);
+    }
+    virtual QString saveFileWithDefault(const QString &title, const QString &folder,
+                                        const QString &filter, const QString &default_extension)
+    {
+        (void)default_extension;
+        return saveFile(title, folder, filter);
+    }
 };
+
+// A filter of "description|pattern" pairs in the form Qt's file dialogs take
+// ("Preset files (*.txt)"); a filter without '|' is returned as it is.
+QString qt_file_filter(const QString &filter);
 
 // Qt's own dialogs.
 class QtDialogs : public Dialogs {
@@ -31,6 +50,10 @@ public:
     Answer confirm(const QString &text) override;
     QString openFile(const QString &title, const QString &folder, const QString &filter) override;
     QString saveFile(const QString &title, const QString &folder, const QString &filter) override;
+    QString openFileWithDefault(const QString &title, const QString &folder, const QString &filter,
+                                const QString &default_extension) override;
+    QString saveFileWithDefault(const QString &title, const QString &folder, const QString &filter,
+                                const QString &default_extension) override;
 
 private:
     QWidget *m_parent;

@@ -12,6 +12,7 @@ class ScriptedDialogs : public Dialogs {
 public:
     struct FileRequest {
         QString title, folder, filter;
+        QString defaultExtension; // empty when the dialog was asked for none
     };
 
     void message(const QString &text) override { messages.append(text); }
@@ -22,12 +23,24 @@ public:
     }
     QString openFile(const QString &title, const QString &folder, const QString &filter) override
     {
-        fileRequests.append({title, folder, filter});
+        fileRequests.append({title, folder, filter, QString()});
         return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
     }
     QString saveFile(const QString &title, const QString &folder, const QString &filter) override
     {
-        fileRequests.append({title, folder, filter});
+        fileRequests.append({title, folder, filter, QString()});
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+    }
+    QString openFileWithDefault(const QString &title, const QString &folder, const QString &filter,
+                                const QString &default_extension) override
+    {
+        fileRequests.append({title, folder, filter, default_extension});
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+    }
+    QString saveFileWithDefault(const QString &title, const QString &folder, const QString &filter,
+                                const QString &default_extension) override
+    {
+        fileRequests.append({title, folder, filter, default_extension});
         return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
     }
 
