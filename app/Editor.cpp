@@ -160,6 +160,7 @@ Editor::Editor(const EditorDeps &deps)
     // Preset files: a load refreshes the effect window, whose handlers reach the pedal.
     m_presets = std::make_unique<PresetFiles>(*m_parameters, *m_console, m_dialogs, *m_preferences);
     m_presets->show_parameters = [this] { m_fx_settings->show_parameters(); };
+    m_presets->refuse_to_send = [this] { return m_upgrade->refuse_in_bootloader(); };
 
     m_new_version = std::make_unique<TformNewVersionMsg>();
     m_windows.append(m_new_version.get());

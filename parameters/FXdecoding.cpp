@@ -192,6 +192,15 @@ void TformFXsettings::show_parameters()
 {
     const ParameterModel &m = m_model;
     auto full = [&m](ParameterRow row) { return level_to_dial_angle(m.value(row), full_scale); };
+    // A filter or range word is a step number when the pedal reported it, but
+    // the dial word its dial sent once the user turned it (and a preset keeps
+    // either); read as a step, a dial word would throw the dial to its end.
+    auto stepped = [&m, &full](ParameterRow row, std::uint32_t steps) {
+        const std::uint32_t word = m.value(row);
+        const bool dial_word = word > steps && word <= dial_word_max &&
+                               (word & ((1u << dial_word_shift) - 1)) == 0;
+        return dial_word ? full(row) : level_to_dial_angle(word, steps);
+    };
 
     ui->dialDry->setAngle(full(ParameterRow::dry));
     ui->dialSubMix->setAngle(full(ParameterRow::sub_mix));
@@ -204,8 +213,8 @@ void TformFXsettings::show_parameters()
     else if (wave == wave_off_value)
         ui->swtWave->setChecked(false);
 
-    ui->dialLowPass->setAngle(level_to_dial_angle(m.value(ParameterRow::low_pass), low_pass_steps));
-    ui->dialHighPass->setAngle(level_to_dial_angle(m.value(ParameterRow::high_pass), high_pass_steps));
+    ui->dialLowPass->setAngle(stepped(ParameterRow::low_pass, low_pass_steps));
+    ui->dialHighPass->setAngle(stepped(ParameterRow::high_pass, high_pass_steps));
     ui->dial1stHarmonic->setAngle(full(ParameterRow::first_harmonic));
 
     const std::uint32_t split = m.value(ParameterRow::split);
@@ -214,7 +223,7 @@ void TformFXsettings::show_parameters()
     else if (split == 0)
         ui->swtSplit->setChecked(false);
 
-    ui->dialRange->setAngle(level_to_dial_angle(m.value(ParameterRow::range), range_steps));
+    ui->dialRange->setAngle(stepped(ParameterRow::range, range_steps));
     ui->dialInputLevel->setAngle(full(ParameterRow::input_level));
     ui->dialClipWave->setAngle(full(ParameterRow::wave_clip));
 

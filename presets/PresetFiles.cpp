@@ -189,6 +189,8 @@ PresetFiles::ReadResult PresetFiles::read_preset_file()
 
 void PresetFiles::load_preset()
 {
+    if (refuse_to_send && refuse_to_send())
+        return;
     const ReadResult file = read_preset_file();
     // A read error has been shown and ends the command with nothing changed.
     if (file.outcome == ReadResult::failed)

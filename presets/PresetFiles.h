@@ -82,6 +82,9 @@ public:
     // Refreshes the effect window from the parameter words (its
     // show_parameters); unset, nothing is refreshed.
     std::function<void()> show_parameters;
+    // True (having said why) when nothing may be sent to the pedal now; a
+    // load, whose refresh sends, then does nothing at all.
+    std::function<bool()> refuse_to_send;
 
     // The "Save Preset" command.
     void save_preset();

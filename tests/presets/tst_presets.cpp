@@ -139,6 +139,9 @@ private slots:
     void loadRefusesFilesThatAreNoPreset_data();
     void loadRefusesFilesThatAreNoPreset();
     void cancelledLoadRefreshesUnchanged();
+    void refreshKeepsTurnedSteppedDials_data();
+    void refreshKeepsTurnedSteppedDials();
+    void loadIsRefusedWhileNothingMaySend();
     void unreadableFileChangesNothing_data();
     void unreadableFileChangesNothing();
     void loadReachesThePedalThroughTheWindow();
@@ -381,9 +384,12 @@ void TestPresets::cancelledLoadRefreshesUnchanged()
 {
     PresetRig rig;
     rig.load_0008();
-    rig.set_words(sample_words);
+    Words shown{};
+    shown[std::size_t(ParameterRow::first_harmonic)] = 0x12345678; // shown, never sent
+    rig.set_words(shown);
     rig.settle();
     const Words words = rig.words();
+    QCOMPARE(words, shown);
 
     rig.presets.load_preset(); // no answer scripted: cancelled
 
@@ -394,6 +400,62 @@ void TestPresets::cancelledLoadRefreshesUnchanged()
     QVERIFY(QFileInfo(rig.documents("Velsk/Quorvane KQ5/Preset")).isDir());
     QTest::qWait(DialSendThrottle::interval_ms + 50);
     QVERIFY(rig.driver.writes.isEmpty()); // the window already showed these words
+}
+
+// The filter and range dials send dial words, while the pedal reports their
+// steps; a refresh (here of a cancelled load) shows a word their dial sent
+// where the dial stood, not at its end.
+void TestPresets::refreshKeepsTurnedSteppedDials_data()
+{
+    QTest::addColumn<QString>("dial");
+    QTest::addColumn<int>("row");
+    QTest::newRow("Low Pass") << "dialLowPass" << int(ParameterRow::low_pass);
+    QTest::newRow("High Pass") << "dialHighPass" << int(ParameterRow::high_pass);
+    QTest::newRow("Range") << "dialRange" << int(ParameterRow::range);
+}
+
+void TestPresets::refreshKeepsTurnedSteppedDials()
+{
+    QFETCH(QString, dial);
+    QFETCH(int, row);
+    PresetRig rig;
+    rig.load_0008();
+    rig.settle();
+    ArcDial *d = rig.dial(qPrintable(dial));
+    d->setAngle(90);
+    QCOMPARE(rig.model.value(ParameterRow(row)), 0x003FC000u);
+    QTRY_COMPARE(rig.driver.writes.size(), 1);
+    rig.driver.writes.clear();
+
+    rig.presets.load_preset(); // cancelled: the window is refreshed
+
+    QVERIFY2(qAbs(d->angle() - 90) <= 2, qPrintable(QString::number(d->angle())));
+    const std::uint32_t word = shown_dial_word(0x003FC000);
+    QCOMPARE(rig.model.value(ParameterRow(row)), word);
+    QTRY_COMPARE(rig.driver.writes.size(), 1);
+    QCOMPARE(rig.driver.writes.first().mid(3), QByteArray::fromHex(hex8(word).toLatin1()));
+}
+
+void TestPresets::loadIsRefusedWhileNothingMaySend()
+{
+    PresetRig rig;
+    rig.load_0008();
+    rig.set_words(sample_words);
+    rig.presets.refuse_to_send = [&rig] {
+        rig.dialogs.message("refused");
+        return true;
+    };
+    const QString path = rig.home.filePath("p.txt");
+    write_file(path, bom + lines(hex_fields(Words{})));
+    rig.dialogs.fileAnswers.enqueue(path);
+
+    rig.presets.load_preset();
+
+    QCOMPARE(rig.dialogs.messages, QStringList{"refused"});
+    QVERIFY(rig.dialogs.fileRequests.isEmpty());
+    QCOMPARE(rig.words(), sample_words);
+    QCOMPARE(rig.refreshes, 0);
+    QVERIFY(rig.console.lines().isEmpty());
 }
 
 void TestPresets::unreadableFileChangesNothing_data()
