@@ -4,6 +4,7 @@
 // cannot parse.
 
 #include "EditorRig.h"
+#include "support/SheetWarnings.h"
 
 #include "app/TformMain.h"
 #include "protocol/DeviceConnection.h"
@@ -16,21 +17,9 @@
 #include <QtTest>
 
 using namespace quorvane;
-using quorvane::test::EditorRig;
+using namespace quorvane::test;
 
 namespace {
-
-QStringList g_sheetWarnings;
-QtMessageHandler g_previousHandler = nullptr;
-
-void recordSheetWarnings(QtMsgType type, const QMessageLogContext &context, const QString &text)
-{
-    if (text.contains(QLatin1String("Could not parse"), Qt::CaseInsensitive)
-        || text.contains(QLatin1String("stylesheet"), Qt::CaseInsensitive))
-        g_sheetWarnings.append(text);
-    if (g_previousHandler)
-        g_previousHandler(type, context, text);
-}
 
 QString styleFile(const EditorRig &rig)
 {
@@ -53,12 +42,12 @@ void render(QWidget *window)
 class TestEditorLooks : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { g_previousHandler = qInstallMessageHandler(recordSheetWarnings); }
-    void cleanupTestCase() { qInstallMessageHandler(g_previousHandler); }
+    void initTestCase() { start_recording_sheet_warnings(); }
+    void cleanupTestCase() { stop_recording_sheet_warnings(); }
     void init()
     {
         qApp->setStyleSheet(QString());
-        g_sheetWarnings.clear();
+        sheet_warnings().clear();
     }
 
     void startUpGoesOnWhateverTheStoredLook_data();
@@ -113,7 +102,7 @@ void TestEditorLooks::brokenSheetIsNoticedInTheEditor()
     Editor &editor = rig.start();
     qApp->setStyleSheet(QStringLiteral("QPushButton { color: #FFFFFF; background-color: "));
     render(&editor.mainWindow());
-    QVERIFY(!g_sheetWarnings.isEmpty());
+    QVERIFY(!sheet_warnings().isEmpty());
 }
 
 void TestEditorLooks::everyWindowRendersInEveryLook()
@@ -129,10 +118,10 @@ void TestEditorLooks::everyWindowRendersInEveryLook()
         QCOMPARE(qApp->styleSheet(), look_style_sheet(look));
         for (QWidget *window : editor.windows()) {
             render(window);
-            QVERIFY2(g_sheetWarnings.isEmpty(),
+            QVERIFY2(sheet_warnings().isEmpty(),
                      qPrintable(QStringLiteral("look %1, window %2: %3")
                                     .arg(look)
-                                    .arg(window->objectName(), g_sheetWarnings.join('\n'))));
+                                    .arg(window->objectName(), sheet_warnings().join('\n'))));
         }
     }
 }

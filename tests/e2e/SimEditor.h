@@ -5,6 +5,7 @@
 #include "app/Editor.h"
 #include "app/TformMain.h"
 #include "protocol/DeviceConnection.h"
+#include "VirtualPedal.h"
 #include "simulator/SimulatorDriver.h"
 #include "support/RecordingShell.h"
 #include "support/ScriptedDialogs.h"
@@ -80,20 +81,5 @@ struct SimEditor {
         trigger("menuConnect");
     }
 };
-
-inline PedalOptions pedal(int firmware = 10, int algorithm = 11, int effect = 0, const QString &fault = {})
-{
-    PedalOptions o;
-    o.firmware = firmware;
-    o.algorithm = algorithm;
-    o.effect = effect;
-    if (!fault.isEmpty()) {
-        QString error;
-        if (!o.faults.parse(fault, &error))
-            qFatal("bad fault %s: %s", qPrintable(fault), qPrintable(error));
-    }
-    return o;
-}
-
 
 } // namespace quorvane::test

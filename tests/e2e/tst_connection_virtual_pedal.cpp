@@ -2,6 +2,8 @@
 // Request and Unlink through the link layer and the simulator's bridge, with
 // the pedal's faults.
 
+#include "VirtualPedal.h"
+
 #include "console/ConsoleLog.h"
 #include "protocol/Codec.h"
 #include "protocol/DeviceConnection.h"
@@ -13,6 +15,7 @@
 #include <QtTest>
 
 using namespace quorvane;
+using quorvane::test::pedal;
 using quorvane::test::ScriptedDialogs;
 using quorvane::test::StandInMainWindow;
 
@@ -21,20 +24,6 @@ namespace {
 const QString pedal_name = QString::fromLatin1(SimulatorDriver::description);
 const QStringList editing_commands = {"btnAssign", "btnSaveParameters", "btnSetFootswitchMode",
                                       "btnSetTuning", "menuMIDI", "menuUploadTuningsData"};
-
-PedalOptions pedal(int firmware = 10, int algorithm = 11, int effect = 0, const QString &fault = {})
-{
-    PedalOptions o;
-    o.firmware = firmware;
-    o.algorithm = algorithm;
-    o.effect = effect;
-    if (!fault.isEmpty()) {
-        QString error;
-        if (!o.faults.parse(fault, &error))
-            qFatal("bad fault %s: %s", qPrintable(fault), qPrintable(error));
-    }
-    return o;
-}
 
 // The virtual pedal on its in-process bridge, listed at start-up as the
 // editor does; the effect window is a log of what was asked of it.

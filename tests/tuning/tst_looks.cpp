@@ -3,6 +3,7 @@
 // rendered on every kind of control, and readable text in every look.
 
 #include "support/ScriptedDialogs.h"
+#include "support/SheetWarnings.h"
 #include "tuning/Looks.h"
 #include "widgets/ArcDial.h"
 #include "widgets/ToggleSwitch.h"
@@ -34,22 +35,9 @@
 #include <memory>
 
 using namespace quorvane;
+using namespace quorvane::test;
 
 namespace {
-
-// --- Qt's complaints about style sheets --------------------------------------
-
-QStringList g_sheetWarnings;
-QtMessageHandler g_previousHandler = nullptr;
-
-void recordSheetWarnings(QtMsgType type, const QMessageLogContext &context, const QString &text)
-{
-    if (text.contains(QLatin1String("Could not parse"), Qt::CaseInsensitive)
-        || text.contains(QLatin1String("stylesheet"), Qt::CaseInsensitive))
-        g_sheetWarnings.append(text);
-    if (g_previousHandler)
-        g_previousHandler(type, context, text);
-}
 
 // --- A small reader of the style sheets' colours ------------------------------
 
@@ -295,12 +283,12 @@ private:
 
 void TestLooks::initTestCase()
 {
-    g_previousHandler = qInstallMessageHandler(recordSheetWarnings);
+    start_recording_sheet_warnings();
 }
 
 void TestLooks::cleanupTestCase()
 {
-    qInstallMessageHandler(g_previousHandler);
+    stop_recording_sheet_warnings();
 }
 
 void TestLooks::init()
@@ -308,7 +296,7 @@ void TestLooks::init()
     qApp->setStyleSheet(QString());
     m_folder = std::make_unique<QTemporaryDir>();
     m_dialogs.reset();
-    g_sheetWarnings.clear();
+    sheet_warnings().clear();
 }
 
 void TestLooks::everyLookIsCarried()
@@ -454,7 +442,7 @@ void TestLooks::unparsableSheetIsNoticed()
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     window->grab();
-    QVERIFY(!g_sheetWarnings.isEmpty());
+    QVERIFY(!sheet_warnings().isEmpty());
 }
 
 void TestLooks::everyLookParsesOnEveryControl_data()
@@ -485,7 +473,7 @@ void TestLooks::everyLookParsesOnEveryControl()
     const QImage image = window->grab().toImage();
     box.grab();
 
-    QVERIFY2(g_sheetWarnings.isEmpty(), qPrintable(g_sheetWarnings.join('\n')));
+    QVERIFY2(sheet_warnings().isEmpty(), qPrintable(sheet_warnings().join('\n')));
     QCOMPARE(image.pixelColor(image.width() - 3, image.height() - 3), windowBackground(look));
 }
 
