@@ -44,20 +44,6 @@ const char *const tuning_table[tuning_table_rows][tuning_table_values_per_row] =
     {"007F73B6", "FF0162AE", "007F548A", "00FE9D52", "FF8137C0"}, // 31
 };
 
-const QStringList tuning_names = {
-    QStringLiteral("No Tuning Selected"), QStringLiteral("Standard (EADGBE)"),
-    QStringLiteral("Drop D (DADGBE)"),    QStringLiteral("DADGAD"),
-    QStringLiteral("open D (DADF#AD)"),   QStringLiteral("Blues G (DGDGBD)"),
-    QStringLiteral("Open A (EAC#EAE)"),   QStringLiteral("Open C (CGCGCE)"),
-    QStringLiteral("Bass Guitar"),
-};
-
-const QStringList semitone_variation_names = {
-    QStringLiteral("-5"), QStringLiteral("-4"), QStringLiteral("-3"),
-    QStringLiteral("-2"), QStringLiteral("-1"), QStringLiteral("0"),
-    QStringLiteral("+1"), QStringLiteral("+2"), QStringLiteral("+3"),
-};
-
 QStringList tuning_table_bytes()
 {
     QStringList bytes;

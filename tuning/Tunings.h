@@ -29,10 +29,6 @@ extern const char *const tuning_table[tuning_table_rows][tuning_table_values_per
 // The table as 640 two-digit hex texts, row 0 first, most significant byte first.
 QStringList tuning_table_bytes();
 
-// The tuning list's entries (index = the tuning byte) and the semitone list's.
-extern const QStringList tuning_names;
-extern const QStringList semitone_variation_names;
-
 // "09", the tuning index and the semitone shift as a two's-complement byte.
 QString tuning_message_text(int current_tuning, int semitone_variation);
 

@@ -2,6 +2,7 @@
 // recording bridge: the bytes written, the console lines and the questions.
 
 #include "console/ConsoleLog.h"
+#include "parameters/TformFXsettings.h"
 #include "support/Hex.h"
 #include "support/RecordingDriver.h"
 #include "support/ScriptedDialogs.h"
@@ -152,9 +153,9 @@ void TestTuning::setTuning()
     Rig rig;
     rig.dialogs.answers.enqueue(answer);
     // As the effect window's two lists leave them: an index and a signed shift.
-    const int current_tuning = int(tuning_names.indexOf(tuning));
+    const int current_tuning = int(guitar_tuning_entries.indexOf(tuning));
     const int semitone_variation = semitones.toInt();
-    QVERIFY(current_tuning >= 0 && semitone_variation_names.contains(semitones));
+    QVERIFY(current_tuning >= 0 && semitone_entries.contains(semitones));
     Tunings tunings(rig.link, rig.console, rig.dialogs);
     tunings.setTuningSource([&] { return current_tuning; }, [&] { return semitone_variation; });
 
