@@ -26,7 +26,9 @@
 #include "usb/D2XXUnit.h"
 
 #include <QFile>
+#include <QAction>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QWidget>
 
@@ -65,7 +67,7 @@ std::optional<EffectImage> builtin_effect_image(const QString &entry)
 
 Editor::Editor(const EditorDeps &deps)
     : m_driver(deps.driver), m_dialogs(deps.dialogs), m_shell(deps.shell),
-      m_update_server(deps.update_server),
+      m_update_server(deps.update_server), m_limits(deps.limits),
       m_link(std::make_unique<D2XXUnit>(deps.driver, deps.dialogs)),
       m_console(std::make_unique<ConsoleLog>()),
       m_preferences(std::make_unique<Preferences>(deps.shell, deps.dialogs)),
@@ -81,6 +83,18 @@ Editor::Editor(const EditorDeps &deps)
                                                    upgrade_link_state(*m_connection))),
       m_parameters(std::make_unique<ParameterModel>())
 {
+    // The gate to the wire logs to the console and, before any exchange,
+    // sends the dial writes still waiting in the effect window's throttle.
+    m_link->log = [this](const QString &line) { m_console->print_to_console(line); };
+    m_link->before_request = [this] {
+        if (m_fx_settings)
+            m_fx_settings->flush_dial_writes();
+    };
+    // Every bound of every exchange comes from the one table.
+    m_connection->limits = m_limits;
+    m_connection->reception.dump_timeout_ms = m_limits.memory_dump_ms;
+    m_upgrade->client().command_limits = m_limits.bootloader_command;
+    m_upgrade->client().erase_limits = m_limits.bootloader_erase;
     wire_upgrade(*m_upgrade, *m_connection);
     m_looks->setMakerFolder(m_preferences->maker_folder());
     m_instrument->setProductFolder(m_preferences->product_folder());
@@ -90,14 +104,6 @@ Editor::Editor(const EditorDeps &deps)
     // "Set Tuning" sends what the effect window's lists chose or the pedal reported.
     m_tunings->setTuningSource([this] { return int(m_parameters->current_tuning); },
                                [this] { return int(m_parameters->semitone_variation); });
-    // Nothing may reach the pedal's bootloader but the firmware upgrade.
-    // (The link refuses any such message too; these refuse the commands
-    // before they ask or log anything.)
-    m_settings_erase->pedal_in_bootloader = [this] { return m_upgrade->pedal_in_bootloader(); };
-    const auto refuse_in_bootloader = [this] { return m_upgrade->refuse_in_bootloader(); };
-    m_tunings->refuse_to_send = refuse_in_bootloader;
-    m_midi->refuse_to_send = refuse_in_bootloader;
-    m_instrument->refuse_to_send = refuse_in_bootloader;
 
     // Errors that escape a handler are shown through this editor's dialogs.
     if (EditorApplication *app = editorApplication())
@@ -112,7 +118,6 @@ Editor::Editor(const EditorDeps &deps)
 
     m_print = std::make_unique<TformPrint>(*m_console, *m_link);
     m_windows.append(m_print.get());
-    m_print->refuse_to_send = refuse_in_bootloader;
     QObject::connect(m_print.get(), &TformPrint::eraseEepromRequested, m_print.get(),
                      [this](const QString &address) { m_settings_erase->EraseEEPROM(address); });
 
@@ -133,7 +138,6 @@ Editor::Editor(const EditorDeps &deps)
     // window's choices; never to the pedal's bootloader.
     m_assignments = std::make_unique<Assignments>(*m_fx_settings, *m_link, *m_console, m_dialogs);
     m_assignments->btnAssign = m_main->btnAssign;
-    m_assignments->refuse_to_send = [this] { return m_upgrade->refuse_in_bootloader(); };
 
     // The effect list opens the effect window; the status report does too.
     m_effect_catalogue = std::make_unique<EffectCatalogue>(*m_catalogue, *m_console, m_dialogs,
@@ -148,6 +152,7 @@ Editor::Editor(const EditorDeps &deps)
 
     m_effect_upload = std::make_unique<EffectUpload>(*m_link, *m_console, m_dialogs, *m_connection,
                                                      *m_main->UploadCheckTimer);
+    m_effect_upload->limits = m_limits;
     m_effect_upload->selected_effect_name = [this] { return m_catalogue->selected_effect_name; };
     m_effect_upload->format_resource_name = [](const QString &entry) {
         return format_resource_name(entry);
@@ -160,7 +165,7 @@ Editor::Editor(const EditorDeps &deps)
     // Preset files: a load refreshes the effect window, whose handlers reach the pedal.
     m_presets = std::make_unique<PresetFiles>(*m_parameters, *m_console, m_dialogs, *m_preferences);
     m_presets->show_parameters = [this] { m_fx_settings->show_parameters(); };
-    m_presets->refuse_to_send = [this] { return m_upgrade->refuse_in_bootloader(); };
+    m_presets->refuse_to_send = [this] { return m_link->refuses_writers(); };
 
     m_new_version = std::make_unique<TformNewVersionMsg>();
     m_windows.append(m_new_version.get());
@@ -168,6 +173,10 @@ Editor::Editor(const EditorDeps &deps)
 
     m_update_updater = make_window("TformUpdateUpdater", "UpdateUpdater");
     m_windows.append(m_update_updater.get());
+
+    // While the pedal's bootloader holds the line, everything that would send
+    // to its firmware is disabled (and the link refuses it anyway).
+    m_upgrade->hooks.bootloader_listening = [this](bool on) { bootloader_listening(on); };
 
     // Closing the main window ends the program, whatever else is open.
     for (QWidget *window : std::as_const(m_windows))
@@ -179,6 +188,45 @@ Editor::~Editor()
 {
     if (EditorApplication *app = editorApplication(); app && app->errorDialogs() == &m_dialogs)
         app->setErrorDialogs(nullptr);
+}
+
+void Editor::bootloader_listening(bool on)
+{
+    // The senders of every window; the upgrade's own items are the
+    // procedure's.
+    const QList<QWidget *> widgets = {m_main->btnUpload,  m_main->btnRequest,    m_main->btnAssign,
+                                m_main->btnSaveParameters, m_main->btnSetFootswitchMode,
+                                m_main->btnSetTuning, m_print->btnReadEEPROM, m_print->btnEraseEeprom};
+    const QList<QAction *> actions = {m_main->menuUploadTuningsData, m_main->menuEraseSettings,
+                                      m_main->menuLoadPreset, m_main->menuLoadAlgorithmFromFile,
+                                      m_main->menuMIDI->menuAction(), m_main->menuInstrument->menuAction()};
+    if (on) {
+        if (m_senders_held)
+            return;
+        m_senders_held = true;
+        m_sender_states.clear();
+        for (QWidget *w : widgets) {
+            m_sender_states.append(w->isEnabled());
+            w->setEnabled(false);
+        }
+        for (QAction *a : actions) {
+            m_sender_states.append(a->isEnabled());
+            a->setEnabled(false);
+        }
+        m_fx_settings->enable_effect_controls(false);
+        return;
+    }
+    if (!m_senders_held)
+        return;
+    m_senders_held = false;
+    // What unlinking disabled in the meantime stays disabled.
+    const bool linked = m_connection->is_linked;
+    qsizetype k = 0;
+    for (QWidget *w : widgets)
+        w->setEnabled(m_sender_states.value(k++) && (linked || w->window() == m_print.get()));
+    for (QAction *a : actions)
+        a->setEnabled(m_sender_states.value(k++) && linked);
+    m_fx_settings->enable_effect_controls(linked);
 }
 
 QWidget &Editor::fxSettingsWindow()

@@ -4,6 +4,8 @@
 // the real driver, dialogs and shell; tests build one with their doubles and
 // throw it away.
 
+#include "protocol/TimeLimits.h"
+
 #include <QList>
 #include <QString>
 
@@ -45,6 +47,8 @@ struct EditorDeps {
     Shell &shell;
     // Base address of the maker's web server.
     QString update_server = QStringLiteral(QUORVANE_UPDATE_SERVER);
+    // The bounds of every exchange with the pedal; tests hand in short ones.
+    TimeLimits limits;
 };
 
 class Editor {
@@ -95,12 +99,20 @@ public:
 
     // The six windows in the order they were created.
     const QList<QWidget *> &windows() const { return m_windows; }
+    const TimeLimits &limits() const { return m_limits; }
 
 private:
+    // Disables (on) or gives back (off) every command that would send to the
+    // pedal's firmware while its bootloader holds the line.
+    void bootloader_listening(bool on);
+
     BridgeDriver &m_driver;
     Dialogs &m_dialogs;
     Shell &m_shell;
     QString m_update_server;
+    TimeLimits m_limits;
+    bool m_senders_held = false;
+    QList<bool> m_sender_states;
 
     std::unique_ptr<D2XXUnit> m_link;
     std::unique_ptr<ConsoleLog> m_console;

@@ -7,6 +7,7 @@
 #include "console/LogView.h"
 #include "platform/Wait.h"
 #include "protocol/Sender.h"
+#include "protocol/TimeLimits.h"
 
 #include <algorithm>
 
@@ -88,7 +89,7 @@ void TformPrint::CheckBox1Change()
 
 void TformPrint::btnReadEEPROMClick()
 {
-    if (refuse_to_send && refuse_to_send())
+    if (m_link.refuses_writers())
         return;
     const QString text = QStringLiteral("0C") + eeprom_address() + QStringLiteral("0000") +
                          QStringLiteral("0000");
@@ -99,12 +100,12 @@ void TformPrint::btnReadEEPROMClick()
     Memo1->viewport()->repaint();
     // The pedal needs the time to gather its memory dump; the reception tick
     // lists it afterwards.
-    pause_ms(4000);
+    pause_ms(pauses::memory_read_ms);
 }
 
 void TformPrint::btnEraseEepromClick()
 {
-    if (refuse_to_send && refuse_to_send())
+    if (m_link.refuses_writers())
         return;
     emit eraseEepromRequested(cmbI2Caddr->currentText());
 }

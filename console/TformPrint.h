@@ -40,10 +40,6 @@ public:
 
     void FormCreate();
 
-    // Asked before the console sends to the pedal; true (having said why)
-    // when nothing may be sent now.
-    std::function<bool()> refuse_to_send;
-
 public slots:
     void btnClearClick();
     void btnScrollTopClick();

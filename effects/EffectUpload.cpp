@@ -6,15 +6,14 @@
 #include "protocol/Codec.h"
 #include "protocol/DeviceConnection.h"
 #include "protocol/Sender.h"
+#include "protocol/TimeLimits.h"
 #include "usb/D2XXUnit.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
-#include <cstring>
 
 namespace quorvane {
 
@@ -25,26 +24,28 @@ const QString kFailed = QStringLiteral("Upload Failed");
 constexpr int kAnswerChars = 17;
 constexpr int kHeaderBytes = 3;
 
-// Puts the editor back as it was before an upload unless the upload ended
-// with the pedal's answer: any early return or exception passes through here.
-class FailureRestore {
+// Puts the editor back on every way out of an upload, the pedal's answer
+// included: UploadCheckTimer off, the reception tick on while linked, the
+// error-report switch at the user's choice. An upload that did not end with
+// the pedal's answer also leaves "Upload Failed".
+class UploadRestore {
 public:
-    FailureRestore(D2XXUnit &link, DeviceConnection &connection, QTimer &check,
-                   const std::function<void(const QString &)> &status)
+    UploadRestore(D2XXUnit &link, DeviceConnection &connection, QTimer &check,
+                  const std::function<void(const QString &)> &status)
         : m_link(link), m_connection(connection), m_check(check), m_status(status),
           m_report(link.report_usb_errors)
     {
     }
-    ~FailureRestore()
+    ~UploadRestore()
     {
-        if (m_done)
-            return;
         m_check.stop();
-        m_status(kFailed);
-        m_connection.Timer_USB_Read.start();
+        if (!m_answered)
+            m_status(kFailed);
+        if (m_connection.is_linked)
+            m_connection.Timer_USB_Read.start();
         m_link.report_usb_errors = m_report;
     }
-    void done() { m_done = true; }
+    void answered() { m_answered = true; }
 
 private:
     D2XXUnit &m_link;
@@ -52,8 +53,13 @@ private:
     QTimer &m_check;
     std::function<void(const QString &)> m_status;
     bool m_report;
-    bool m_done = false;
+    bool m_answered = false;
 };
+
+bool ends_line(const QByteArray &bytes)
+{
+    return bytes.contains('\n');
+}
 
 } // namespace
 
@@ -100,6 +106,8 @@ void EffectUpload::btnUploadClick()
         m_dialogs.message(QStringLiteral("Select an effect in the list first."));
         return;
     }
+    if (m_link.refuses_writers())
+        return;
     m_connection.exchange.run_exclusive([this] { upload_catalogue_effect(); });
 }
 
@@ -107,13 +115,15 @@ void EffectUpload::upload_catalogue_effect()
 {
     m_connection.Timer_USB_Read.stop();
     if (m_dialogs.confirm(kConfirm) == Answer::No) {
-        m_connection.Timer_USB_Read.start();
+        if (m_connection.is_linked)
+            m_connection.Timer_USB_Read.start();
         return;
     }
-    FailureRestore restore(m_link, m_connection, m_check_timer,
-                           [this](const QString &t) { set_status(t); });
-    send_bypass(m_link, m_console, true);
-    pause_ms(40);
+    UploadRestore restore(m_link, m_connection, m_check_timer,
+                          [this](const QString &t) { set_status(t); });
+    if (send_bypass(m_link, m_console, true) != LineStatus::Ok)
+        return;
+    pause_ms(pauses::upload_bypass_ms);
     m_link.report_usb_errors = true;
     m_check_timer.start();
 
@@ -129,31 +139,27 @@ void EffectUpload::upload_catalogue_effect()
         return;
     }
     const auto n = std::uint32_t(whole);
-    const std::uint32_t decoded = decode_hex_text(text, m_link.tx_buffer.data(), n);
+    QByteArray image(qsizetype(n), '\0');
+    const std::uint32_t decoded = decode_hex_text(text, reinterpret_cast<std::uint8_t *>(image.data()), n);
     m_console.print_to_console(QStringLiteral("num of bytes: %1").arg(decoded));
     if (n == 0 || decoded != n) {
-        // A partly decoded image would send the stale tail of tx_buffer.
+        // A partly decoded image must never reach the pedal.
         m_console.print_to_console(QStringLiteral("image is not clean hex text, not sent"));
         return;
     }
-    const std::uint32_t written = m_link.WriteFTDevice(n);
+    if (m_link.send_request(image) != LineStatus::Ok)
+        return;
     m_console.print_to_console(QStringLiteral("write to device"));
-    if (written != n)
-        return;
     set_status(QStringLiteral("Uploading..."));
-
-    if (wait_for_answer() == Wait::Failed)
+    if (!take_answer(m_link.read_reply(limits.upload_answer, ends_line), false))
         return;
-    read_answer(false);
-    restore.done();
+    restore.answered();
     m_connection.RequestDeviceStatus();
-    m_check_timer.stop();
-    m_connection.Timer_USB_Read.start();
 }
 
 void EffectUpload::menuLoadAlgorithmFromFileClick()
 {
-    if (m_connection.exchange_busy())
+    if (m_connection.exchange_busy() || m_link.refuses_writers())
         return;
     const QString file_name = m_dialogs.openFile(QStringLiteral("Load Effect From File"), dat_folder,
                                                  QStringLiteral("Dat files (*.dat)"));
@@ -186,70 +192,60 @@ void EffectUpload::upload_file(const QString &file_name, const QByteArray &bytes
 {
     if (m_dialogs.confirm(kConfirm) == Answer::No)
         return;
-    FailureRestore restore(m_link, m_connection, m_check_timer,
-                           [this](const QString &t) { set_status(t); });
+    UploadRestore restore(m_link, m_connection, m_check_timer,
+                          [this](const QString &t) { set_status(t); });
     // The reception tick must not take the answer from the queue.
     m_connection.Timer_USB_Read.stop();
-    send_bypass(m_link, m_console, true);
-    pause_ms(400);
+    if (send_bypass(m_link, m_console, true) != LineStatus::Ok)
+        return;
+    pause_ms(pauses::file_upload_bypass_ms);
     m_link.report_usb_errors = true;
     m_check_timer.start();
 
     dat_folder = QFileInfo(file_name).absolutePath();
     m_console.print_to_console(QStringLiteral("Opening - ") + file_name);
-    const auto n = std::uint32_t(bytes.size());
-    std::memcpy(m_link.tx_buffer.data(), bytes.constData(), n);
-    const std::uint32_t written = m_link.WriteFTDevice(n);
-    m_console.print_to_console(QStringLiteral("%1 Bytes Sent ...").arg(written));
-    if (written != n)
+    const LineStatus written = m_link.send_request(bytes);
+    if (written == LineStatus::Refused)
         return;
-
-    if (wait_for_answer() == Wait::Failed)
+    m_console.print_to_console(
+        QStringLiteral("%1 Bytes Sent ...").arg(written == LineStatus::Ok ? bytes.size() : 0));
+    if (written != LineStatus::Ok || !take_answer(m_link.read_reply(limits.upload_answer, ends_line), true))
         return;
-    read_answer(true);
-    restore.done();
-    m_check_timer.stop();
-    m_connection.Timer_USB_Read.start();
+    restore.answered();
 }
 
-EffectUpload::Wait EffectUpload::wait_for_answer()
+bool EffectUpload::take_answer(const LineReply &reply, bool log_counts)
 {
-    bool failed = false;
-    const bool came = wait_until(
-        [&] {
-            if (m_link.GetFTQueueStatus() != FT_OK) {
-                failed = true;
-                return true;
-            }
-            return m_link.rx_queue_count > 0;
-        },
-        answer_timeout_ms);
-    if (!came) {
+    if (log_counts)
         m_console.print_to_console(
-            QStringLiteral("no answer from the pedal after %1 s").arg(answer_timeout_ms / 1000.0));
-        return Wait::Failed;
+            QStringLiteral("num of bytes received from device: %1").arg(reply.bytes.size()));
+    switch (reply.status) {
+    case LineStatus::Ok:
+        break;
+    case LineStatus::TimedOut:
+        if (!reply.bytes.isEmpty())
+            break; // an answer without its line end is still the pedal's answer
+        m_console.print_to_console(QStringLiteral("no answer from the pedal after %1 s")
+                                       .arg(limits.upload_answer.first_byte_ms / 1000.0));
+        return false;
+    case LineStatus::Overflow:
+        m_console.print_to_console(QStringLiteral("Upload answer refused: ") + too_much_text);
+        m_dialogs.message(too_much_text);
+        m_link.PurgeFTReceive();
+        return false;
+    case LineStatus::IoFailed:
+    case LineStatus::Nack:
+    case LineStatus::Refused:
+        return false;
     }
-    return failed ? Wait::Failed : Wait::Answer;
-}
-
-void EffectUpload::read_answer(bool log_counts)
-{
-    std::uint32_t b = 0;
-    do {
-        QCoreApplication::processEvents();
-        b = m_link.ReadFTDevice();
-        if (log_counts)
-            m_console.print_to_console(QStringLiteral("num of bytes received from device: %1").arg(b));
-        if (b > 0) {
-            // Only the bytes this read brought: a short answer must not show
-            // what an earlier reply left in rx_buffer.
-            const std::uint32_t shown = std::min<std::uint32_t>(b, kAnswerChars);
-            const QString answer = QString::fromLatin1(
-                Hex2String(encode_hex_text(m_link.rx_buffer.data(), shown)));
-            m_console.print_to_console(QStringLiteral("received: ") + answer);
-            set_status(answer);
-        }
-    } while (b > 0);
+    // The first 17 bytes as single-byte text.
+    const QByteArray shown = reply.bytes.left(kAnswerChars);
+    const QString answer = QString::fromLatin1(
+        Hex2String(encode_hex_text(reinterpret_cast<const std::uint8_t *>(shown.constData()),
+                                   std::uint32_t(shown.size()))));
+    m_console.print_to_console(QStringLiteral("received: ") + answer);
+    set_status(answer);
+    return true;
 }
 
 } // namespace quorvane

@@ -4,9 +4,11 @@
 // From File"). Both mute the pedal, write the whole image in one write, wait
 // (bounded) for the pedal's short text answer and show it in lblStatus.
 //
-// Every way out that does not end with the pedal's answer leaves the editor
-// as it was: UploadCheckTimer off, "Upload Failed" shown, the reception tick
-// on and the error-report switch back at its old value.
+// Every way out, the pedal's answer included, puts back UploadCheckTimer
+// (off), the reception tick (on while linked) and the error-report switch
+// (the user's choice); a way out without the answer leaves "Upload Failed".
+
+#include "protocol/TimeLimits.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -50,16 +52,14 @@ public:
 
     // The folder the file dialog opens in; follows the last chosen file.
     QString dat_folder;
-    // How long an upload waits for the pedal's answer.
-    int answer_timeout_ms = 30000;
+    // The bounds of the pedal's answer (upload_answer).
+    TimeLimits limits;
 
 private:
-    enum class Wait { Answer, Failed };
     void upload_catalogue_effect();
     void upload_file(const QString &file_name, const QByteArray &bytes);
-    Wait wait_for_answer();
-    // Reads the answer until the queue is empty; shows it in lblStatus.
-    void read_answer(bool log_counts);
+    // Shows the pedal's answer in lblStatus; false when none came.
+    bool take_answer(const LineReply &reply, bool log_counts);
     void set_status(const QString &text);
 
     D2XXUnit &m_link;

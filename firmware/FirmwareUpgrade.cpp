@@ -72,15 +72,25 @@ QString FirmwareUpgrade::image_fit_problem() const
     return {};
 }
 
-QString FirmwareUpgrade::BootloaderWaitAck(int timeout_ms)
+const BootloaderReply &FirmwareUpgrade::BootloaderWaitAck(const ReplyLimits &limits)
 {
-    last_reply.status = m_reader.ReadBootloaderReply(last_reply.text, timeout_ms);
-    m_console.print_without_scroll(QStringLiteral("received: ") + last_reply.text);
-    if (last_reply.text == bootloader_ack_text)
+    if (!m_session) {
+        last_reply = {LineStatus::Refused, {}};
+        return last_reply;
+    }
+    const LineReply reply = m_session->read_reply(1, limits);
+    last_reply.bytes = reply.bytes;
+    last_reply.status = reply.status;
+    if (reply.ok() && reply.bytes.at(0) == char(bootloader_nack))
+        last_reply.status = LineStatus::Nack;
+    m_console.print_to_console(QStringLiteral("num of bytes received: %1").arg(reply.bytes.size()));
+    m_console.print_without_scroll(QStringLiteral("received: ") +
+                                   QString::fromLatin1(reply.bytes.toHex().toUpper()));
+    if (last_reply.is_ack())
         m_console.print_without_scroll(QStringLiteral("ACK"));
-    else if (last_reply.text == bootloader_nack_text)
+    else if (last_reply.is_nack())
         m_console.print_without_scroll(QStringLiteral("NOT ACK"));
-    return last_reply.text;
+    return last_reply;
 }
 
 bool FirmwareUpgrade::fail(const QString &step, const QString &reason)
@@ -90,32 +100,40 @@ bool FirmwareUpgrade::fail(const QString &step, const QString &reason)
     return false;
 }
 
-bool FirmwareUpgrade::expect_ack(const QString &step, int timeout_ms)
+bool FirmwareUpgrade::expect_ack(const QString &step, const ReplyLimits &limits)
 {
-    const QString reply = BootloaderWaitAck(timeout_ms);
-    switch (last_reply.status) {
-    case ReplyStatus::TimedOut:
+    const BootloaderReply &reply = BootloaderWaitAck(limits);
+    switch (reply.status) {
+    case LineStatus::Ok:
+        if (reply.is_ack())
+            return true;
+        return fail(step, QStringLiteral("the bootloader answered %1 instead of ACK")
+                              .arg(QString::fromLatin1(reply.bytes.toHex().toUpper())));
+    case LineStatus::Nack:
+        return fail(step, QStringLiteral("the bootloader answered NOT ACK"));
+    case LineStatus::TimedOut:
         return fail(step, QStringLiteral("no reply from the bootloader within ") +
-                              describe_timeout(timeout_ms));
-    case ReplyStatus::QueueFailed:
-        return fail(step, QStringLiteral("the link to the pedal failed"));
-    case ReplyStatus::Ok:
+                              describe_timeout(limits.first_byte_ms));
+    case LineStatus::Refused:
+        return fail(step, QStringLiteral("the line to the bootloader is not held by the upgrade"));
+    case LineStatus::IoFailed:
+    case LineStatus::Overflow:
         break;
     }
-    if (reply.isEmpty()) // the queue held a byte that no read delivered
-        return fail(step, QStringLiteral("the link to the pedal failed"));
-    if (reply == bootloader_ack_text)
-        return true;
-    if (reply == bootloader_nack_text)
-        return fail(step, QStringLiteral("the bootloader answered NOT ACK"));
-    return fail(step, QStringLiteral("the bootloader answered %1 instead of ACK").arg(reply));
+    return fail(step, QStringLiteral("the link to the pedal failed"));
+}
+
+void FirmwareUpgrade::discard_stray()
+{
+    if (m_session)
+        m_session->discard_stray();
 }
 
 bool FirmwareUpgrade::write_block(const QByteArray &bytes, const QString &step)
 {
-    const auto n = std::uint32_t(bytes.size());
-    std::memcpy(m_link.tx_buffer.data(), bytes.constData(), n);
-    if (m_link.WriteFTDevice(n) != n)
+    if (!m_session)
+        return fail(step, QStringLiteral("the line to the bootloader is not held by the upgrade"));
+    if (m_session->transmit(bytes) != LineStatus::Ok)
         return fail(step, QStringLiteral("the link to the pedal failed while sending"));
     return true;
 }
@@ -173,17 +191,19 @@ bool FirmwareUpgrade::BootloaderEraseAll()
 {
     const QString step = QStringLiteral("erase");
     m_console.print_without_scroll(QStringLiteral("Start Erase Command"));
+    discard_stray();
     return write_bytes({bootloader_erase_memory[0], bootloader_erase_memory[1]}, step) &&
-           expect_ack(step, command_timeout_ms) &&
+           expect_ack(step, command_limits) &&
            write_bytes({bootloader_global_erase[0], bootloader_global_erase[1]}, step) &&
-           expect_ack(step, erase_timeout_ms);
+           expect_ack(step, erase_limits);
 }
 
 bool FirmwareUpgrade::BootloaderWriteCommand(const QString &step)
 {
     m_console.print_to_console(QStringLiteral("SEND WRITE COMMAND"));
+    discard_stray();
     if (!write_one_by_one({bootloader_write_memory[0], bootloader_write_memory[1]}, step) ||
-        !expect_ack(step + QStringLiteral(", write command"), command_timeout_ms))
+        !expect_ack(step + QStringLiteral(", write command"), command_limits))
         return false;
 
     const std::uint32_t a = bootloader_address;
@@ -194,7 +214,7 @@ bool FirmwareUpgrade::BootloaderWriteCommand(const QString &step)
     return write_bytes({std::uint8_t(a >> 24), std::uint8_t(a >> 16), std::uint8_t(a >> 8),
                         std::uint8_t(a), checksum},
                        step) &&
-           expect_ack(step + QStringLiteral(", address"), command_timeout_ms);
+           expect_ack(step + QStringLiteral(", address"), command_limits);
 }
 
 bool FirmwareUpgrade::BootloaderWriteFirmware()
@@ -222,7 +242,7 @@ bool FirmwareUpgrade::BootloaderWriteFirmware()
             return false;
         const std::uint8_t checksum = calc_chunk_checksum(k, N);
         m_console.print_to_console(QStringLiteral("data checksum: ") + hex_byte(checksum));
-        if (!write_bytes({checksum}, step) || !expect_ack(step + QStringLiteral(", data"), command_timeout_ms))
+        if (!write_bytes({checksum}, step) || !expect_ack(step + QStringLiteral(", data"), command_limits))
             return false;
         bootloader_address += n;
         m_console.print_to_console(QString());
@@ -252,7 +272,7 @@ bool FirmwareUpgrade::BootloaderWriteVersion(int version)
         if (!write_bytes({std::uint8_t(b)}, step))
             return false;
     }
-    return expect_ack(step, command_timeout_ms);
+    return expect_ack(step, command_limits);
 }
 
 bool FirmwareUpgrade::BootloaderGo()
@@ -261,8 +281,9 @@ bool FirmwareUpgrade::BootloaderGo()
     m_console.print_to_console(QString());
     m_console.print_to_console(QStringLiteral("SEND GO COMMAND"));
     bootloader_address = flash_start_address;
+    discard_stray();
     if (!write_one_by_one({bootloader_go[0], bootloader_go[1]}, step) ||
-        !expect_ack(step, command_timeout_ms))
+        !expect_ack(step, command_limits))
         return false;
     const std::uint32_t a = bootloader_address;
     const std::uint8_t checksum = calc_address_checksum(a);
@@ -272,22 +293,24 @@ bool FirmwareUpgrade::BootloaderGo()
     return write_one_by_one({std::uint8_t(a >> 24), std::uint8_t(a >> 16), std::uint8_t(a >> 8),
                              std::uint8_t(a), checksum},
                             step) &&
-           expect_ack(step, command_timeout_ms);
+           expect_ack(step, command_limits);
 }
 
 bool FirmwareUpgrade::BootloaderResync()
 {
     const QString step = QStringLiteral("synchronisation");
+    if (!m_session)
+        return fail(step, QStringLiteral("the line to the bootloader is not held by the upgrade"));
     for (int attempt = 0; attempt < 3; ++attempt) {
-        m_link.PurgeFTReceive();
+        m_session->purge_receive();
         if (!write_bytes({bootloader_sync}, step))
             return false;
-        const QString reply = BootloaderWaitAck(command_timeout_ms);
-        if (reply == bootloader_ack_text || reply == bootloader_nack_text)
+        const BootloaderReply &reply = BootloaderWaitAck(command_limits);
+        if (reply.is_ack() || reply.is_nack())
             return true;
-        if (last_reply.status == ReplyStatus::QueueFailed)
+        if (reply.status == LineStatus::IoFailed)
             return fail(step, QStringLiteral("the link to the pedal failed"));
-        if (attempt == 0 && last_reply.status == ReplyStatus::TimedOut) {
+        if (attempt == 0 && reply.status == LineStatus::TimedOut) {
             // Silence: the bootloader may be inside a command, waiting for the
             // rest of an address or a data block. Enough filler completes
             // any of them; what it answers is dropped, and the next
@@ -298,10 +321,11 @@ bool FirmwareUpgrade::BootloaderResync()
             drain_replies();
         }
     }
-    if (last_reply.status == ReplyStatus::TimedOut)
+    if (last_reply.status == LineStatus::TimedOut)
         return fail(step, QStringLiteral("no reply from the bootloader within ") +
-                              describe_timeout(command_timeout_ms));
-    return fail(step, QStringLiteral("the bootloader answered %1 instead of ACK").arg(last_reply.text));
+                              describe_timeout(command_limits.first_byte_ms));
+    return fail(step, QStringLiteral("the bootloader answered %1 instead of ACK")
+                          .arg(QString::fromLatin1(last_reply.bytes.toHex().toUpper())));
 }
 
 void FirmwareUpgrade::drain_replies()
@@ -309,9 +333,10 @@ void FirmwareUpgrade::drain_replies()
     // Until the line has been quiet for a while (bounded).
     for (int round = 0; round < 20; ++round) {
         wait_ms(drain_quiet_ms);
-        if (m_link.GetFTQueueStatus() != FT_OK || m_link.rx_queue_count == 0)
+        const std::optional<std::uint32_t> waiting = m_session->queued();
+        if (!waiting || *waiting == 0)
             return;
-        m_link.PurgeFTReceive();
+        m_session->purge_receive();
     }
 }
 

@@ -4,7 +4,8 @@
 // checked against its bound; the first one that is not an ACK stops the
 // sequence and leaves the reason in `failure`.
 
-#include "protocol/ReplyReader.h"
+#include "protocol/TimeLimits.h"
+#include "usb/D2XXUnit.h"
 
 #include <QByteArray>
 #include <QString>
@@ -28,8 +29,6 @@ constexpr std::uint32_t firmware_max_chunks = 512;
 constexpr std::uint8_t bootloader_sync = 0x7F;
 constexpr std::uint8_t bootloader_ack = 0x79;
 constexpr std::uint8_t bootloader_nack = 0x1F;
-inline const QString bootloader_ack_text = QStringLiteral("79");
-inline const QString bootloader_nack_text = QStringLiteral("1F");
 
 // Command bytes, each followed by its complement.
 constexpr std::array<std::uint8_t, 2> bootloader_write_memory = {0x31, 0xCE};
@@ -37,15 +36,13 @@ constexpr std::array<std::uint8_t, 2> bootloader_erase_memory = {0x43, 0xBC};
 constexpr std::array<std::uint8_t, 2> bootloader_global_erase = {0xFF, 0x00};
 constexpr std::array<std::uint8_t, 2> bootloader_go = {0x21, 0xDE};
 
-// Bounds of the reply waits: a command, an address or a data block; the
-// global erase.
-constexpr int bootloader_command_timeout_ms = 1000;
-constexpr int bootloader_erase_timeout_ms = 40000;
-
-// The last answer awaited: how the wait ended and the first byte as hex text.
+// The last answer awaited: how the wait ended (Ok for ACK, Nack for NACK,
+// Ok with another byte for anything else) and the byte that came.
 struct BootloaderReply {
-    ReplyStatus status = ReplyStatus::TimedOut;
-    QString text;
+    LineStatus status = LineStatus::TimedOut;
+    QByteArray bytes;
+    bool is_ack() const { return status == LineStatus::Ok && bytes == QByteArray(1, char(bootloader_ack)); }
+    bool is_nack() const { return status == LineStatus::Nack; }
 };
 
 struct FirmwareChunk {
@@ -55,8 +52,11 @@ struct FirmwareChunk {
 
 class FirmwareUpgrade {
 public:
-    FirmwareUpgrade(D2XXUnit &link, ConsoleLog &console)
-        : m_link(link), m_console(console), m_reader(link, console) {}
+    FirmwareUpgrade(D2XXUnit &link, ConsoleLog &console) : m_link(link), m_console(console) {}
+
+    // The line to the bootloader: every byte of the client goes through this
+    // session, which only the upgrade holds. Without one nothing is sent.
+    void setSession(D2XXUnit::BootloaderSession *session) { m_session = session; }
 
     // Loads the built-in image of that name (any case) into firmware_image.
     // A name that matches no image leaves everything as it was and fails.
@@ -68,9 +68,9 @@ public:
     // empty, more chunks than the table holds, or reaching the version record.
     QString image_fit_problem() const;
 
-    // Waits for one reply and returns it as two hex digits, or empty text when
-    // none came; logs it. The outcome of the wait is kept in last_reply.
-    QString BootloaderWaitAck(int timeout_ms = bootloader_command_timeout_ms);
+    // Waits for one reply byte within `limits` and logs it (its hex text is
+    // for the console only). The outcome is kept in last_reply.
+    const BootloaderReply &BootloaderWaitAck(const ReplyLimits &limits);
 
     // Cuts firmware_image into firmware_chunks; refuses an image that does not fit.
     bool SplitFirmwareInChunks();
@@ -95,8 +95,8 @@ public:
     // Called with (k, num_of_chunks) before chunk k is sent.
     std::function<void(int value, int maximum)> progress;
 
-    int command_timeout_ms = bootloader_command_timeout_ms;
-    int erase_timeout_ms = bootloader_erase_timeout_ms;
+    ReplyLimits command_limits = TimeLimits{}.bootloader_command;
+    ReplyLimits erase_limits = TimeLimits{}.bootloader_erase;
 
     std::uint32_t bootloader_address = 0;
     QByteArray firmware_image;
@@ -113,9 +113,11 @@ private:
     bool write_bytes(std::initializer_list<std::uint8_t> bytes, const QString &step);
     bool write_one_by_one(std::initializer_list<std::uint8_t> bytes, const QString &step);
     bool write_block(const QByteArray &bytes, const QString &step);
-    bool expect_ack(const QString &step, int timeout_ms);
+    bool expect_ack(const QString &step, const ReplyLimits &limits);
     bool fail(const QString &step, const QString &reason);
     void drain_replies();
+    // Before a command goes out: what an earlier answer left is read off and logged.
+    void discard_stray();
 
     // Longest command remainder: N, 256 data bytes and the checksum, plus one.
     static constexpr int resync_filler_bytes = 259;
@@ -123,7 +125,7 @@ private:
 
     D2XXUnit &m_link;
     ConsoleLog &m_console;
-    ReplyReader m_reader;
+    D2XXUnit::BootloaderSession *m_session = nullptr;
 };
 
 // A wait bound as the user reads it: "1 s", "40 s", "250 ms".

@@ -5,6 +5,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Wait.h"
 #include "protocol/Sender.h"
+#include "protocol/TimeLimits.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -18,10 +19,8 @@ QString erase_settings_warning()
 
 bool SettingsErase::EraseEEPROM(const QString &i2cAddr)
 {
-    if (pedal_in_bootloader && pedal_in_bootloader()) {
-        m_dialogs.message(bootloader_busy_text);
+    if (m_link.refuses_writers())
         return false;
-    }
     static const QRegularExpression two_hex_digits(QStringLiteral("^[0-9A-Fa-f]{2}$"));
     if (!two_hex_digits.match(i2cAddr).hasMatch()) {
         m_dialogs.message(
@@ -31,17 +30,15 @@ bool SettingsErase::EraseEEPROM(const QString &i2cAddr)
     const QString text = QStringLiteral("0B") + i2cAddr.toUpper() + QStringLiteral("00") +
                          QStringLiteral("0000");
     m_console.print_to_console(QStringLiteral("erase message: ") + text);
-    const bool sent = send_message(m_link, m_console, text, std::uint32_t(text.size() / 2), true);
-    pause_ms(100);
-    return sent;
+    const LineStatus sent = send_message(m_link, m_console, text, std::uint32_t(text.size() / 2), true);
+    pause_ms(pauses::after_command_ms);
+    return sent == LineStatus::Ok;
 }
 
 void SettingsErase::menuEraseSettingsClick()
 {
-    if (pedal_in_bootloader && pedal_in_bootloader()) {
-        m_dialogs.message(bootloader_busy_text);
+    if (m_link.refuses_writers())
         return;
-    }
     if (m_dialogs.confirm(erase_settings_warning()) == Answer::No)
         return;
     EraseEEPROM(QStringLiteral("50"));

@@ -22,9 +22,6 @@ public:
     SettingsErase(D2XXUnit &link, ConsoleLog &console, Dialogs &dialogs)
         : m_link(link), m_console(console), m_dialogs(dialogs) {}
 
-    // Whether the pedal is talking through its bootloader; nothing is sent then.
-    std::function<bool()> pedal_in_bootloader;
-
     // Sends the erase message 0B <i2cAddr> 00 00 00 after purging the transmit
     // queue, then pauses 100 ms. `i2cAddr` must be two hex digits; anything
     // else is refused with a message. Returns whether the message was written.

@@ -6,6 +6,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Wait.h"
 #include "protocol/Sender.h"
+#include "protocol/TimeLimits.h"
 #include "usb/D2XXUnit.h"
 
 #include <QProgressBar>
@@ -15,8 +16,7 @@ namespace quorvane {
 
 UpgradeProcedure::UpgradeProcedure(D2XXUnit &link, ConsoleLog &console, Dialogs &dialogs,
                                    UpgradeLinkState state)
-    : m_link(link), m_console(console), m_dialogs(dialogs), m_state(state), m_client(link, console),
-      m_reader(link, console)
+    : m_link(link), m_console(console), m_dialogs(dialogs), m_state(state), m_client(link, console)
 {
     m_client.progress = [this](int value, int maximum) {
         if (!m_window)
@@ -66,19 +66,34 @@ std::optional<ExchangeGuard::Hold> UpgradeProcedure::hold_exchange()
     return hold;
 }
 
-bool UpgradeProcedure::refuse_in_bootloader()
+bool UpgradeProcedure::take_line()
 {
-    if (!m_in_bootloader)
+    std::optional<D2XXUnit::BootloaderSession> session = m_link.acquire_bootloader();
+    if (!session)
         return false;
-    m_dialogs.message(bootloader_busy_text);
+    m_session.emplace(std::move(*session));
+    m_client.setSession(&*m_session);
     return true;
+}
+
+void UpgradeProcedure::release_line()
+{
+    m_client.setSession(nullptr);
+    m_session.reset();
+    m_in_bootloader = false;
 }
 
 void UpgradeProcedure::set_in_bootloader(bool on)
 {
-    m_in_bootloader = on;
-    // The link itself then refuses every message meant for the firmware.
-    m_link.bootloader_listening = on;
+    // While the session is held the link refuses every message meant for
+    // the firmware; the main window disables what would send.
+    if (on) {
+        m_in_bootloader = true;
+    } else {
+        release_line();
+    }
+    if (hooks.bootloader_listening)
+        hooks.bootloader_listening(on);
 }
 
 void UpgradeProcedure::restore_normal_line()
@@ -137,7 +152,7 @@ void UpgradeProcedure::menuFirmwareUpgradeModeClick()
         return;
     }
     send_message(m_link, m_console, upgrade_mode_request_text, 8);
-    pause_ms(100);
+    pause_ms(pauses::after_command_ms);
     if (!m_state.bootloader_mode)
         return;
     handshake(bootloader_connected_text);
@@ -156,18 +171,12 @@ bool UpgradeProcedure::handshake(const QString &success_text)
     if (tick_was_on)
         set_tick(false);
 
-    m_link.SetLinkSettings(link_mode_bootloader);
-    QString reply;
-    if (m_link.SetFTDataCharacteristics() == FT_OK) {
-        // Whatever the pedal's firmware sent last must not pass for the answer.
-        m_link.PurgeFTReceive();
-        m_link.tx_buffer[0] = bootloader_sync;
-        if (m_link.WriteFTDevice(1) == 1)
-            m_reader.ReadBootloaderReply(reply, m_client.command_timeout_ms);
+    bool ok = false;
+    if (m_session || take_line()) {
+        m_link.SetLinkSettings(link_mode_bootloader);
+        if (m_link.SetFTDataCharacteristics() == FT_OK)
+            ok = join_bootloader();
     }
-    m_console.print_without_scroll(QStringLiteral("received Byte: ") + reply);
-
-    const bool ok = reply == bootloader_ack_text;
     if (ok) {
         set_in_bootloader(true);
         m_needs_resync = false;
@@ -175,11 +184,37 @@ bool UpgradeProcedure::handshake(const QString &success_text)
         set_start_enabled(true);
         set_request_upload(false);
     } else {
+        release_line();
         m_dialogs.message(bootloader_failed_text);
     }
     if (tick_was_on)
         set_tick(true);
     return ok;
+}
+
+bool UpgradeProcedure::join_bootloader()
+{
+    // Whatever the pedal's firmware sent last must not pass for the answer.
+    m_session->purge_receive();
+    QString received;
+    bool fresh = false;
+    if (m_session->transmit(QByteArray(1, char(bootloader_sync))) == LineStatus::Ok) {
+        const BootloaderReply &reply = m_client.BootloaderWaitAck(m_client.command_limits);
+        received = QString::fromLatin1(reply.bytes.toHex().toUpper());
+        fresh = reply.is_ack();
+    }
+    m_console.print_without_scroll(QStringLiteral("received Byte: ") + received);
+    if (fresh)
+        return true;
+    // A bootloader that a host synchronised before (a failed upgrade, an
+    // editor restarted since) takes 0x7F as a command: it answers NACK or
+    // nothing. The retry's resynchronisation finds it ready all the same.
+    if (m_client.last_reply.status != LineStatus::TimedOut && !m_client.last_reply.is_nack())
+        return false;
+    if (!m_client.BootloaderResync())
+        return false;
+    m_console.print_to_console(already_listening_text);
+    return true;
 }
 
 void UpgradeProcedure::menuStartFirmwareUpgradeClick()
@@ -208,6 +243,8 @@ void UpgradeProcedure::FirmwareSelect(const QString &item_text)
 bool UpgradeProcedure::fail_upgrade(bool saved_report_switch)
 {
     m_transfer_running = false;
+    if (hooks.transfer_running)
+        hooks.transfer_running(false);
     m_needs_resync = true;
     m_link.report_usb_errors = saved_report_switch;
     if (m_window)
@@ -230,6 +267,8 @@ bool UpgradeProcedure::btnUpgradeFirmwareClick()
     const bool saved_report_switch = m_link.report_usb_errors;
     m_link.report_usb_errors = false;
     m_transfer_running = true;
+    if (hooks.transfer_running)
+        hooks.transfer_running(true);
     if (m_window)
         m_window->btnUpgradeFirmware()->setEnabled(false);
 
@@ -252,13 +291,15 @@ bool UpgradeProcedure::btnUpgradeFirmwareClick()
         !m_client.BootloaderWriteFirmware() || !m_client.BootloaderWriteVersion(firmware_version))
         return fail_upgrade(saved_report_switch);
 
-    pause_ms(10);
+    pause_ms(pauses::before_go_ms);
     m_dialogs.message(upgrade_complete_text);
     if (!m_client.BootloaderGo())
         return fail_upgrade(saved_report_switch);
 
     // The pedal runs its new firmware: back to the firmware's line.
     m_transfer_running = false;
+    if (hooks.transfer_running)
+        hooks.transfer_running(false);
     set_in_bootloader(false);
     m_needs_resync = false;
     m_link.report_usb_errors = saved_report_switch;

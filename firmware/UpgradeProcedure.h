@@ -4,13 +4,13 @@
 // upgrade itself from the upgrade window. The main window hands in the link,
 // the console, the dialogs, the connection's flags and a few hooks.
 //
-// From a successful hand-shake until the upgrade completes or the mode is
-// left, the pedal listens to its bootloader: pedal_in_bootloader() is then
-// true and every other sender must stay silent (refuse_in_bootloader()).
+// From the hand-shake until the upgrade completes or the mode is left, the
+// procedure holds the link's bootloader session: the link then refuses every
+// other writer, and pedal_in_bootloader() is true once the bootloader answered.
 
 #include "firmware/FirmwareUpgrade.h"
 #include "protocol/Exchange.h"
-#include "protocol/ReplyReader.h"
+#include "usb/D2XXUnit.h"
 
 #include <QString>
 
@@ -41,6 +41,11 @@ struct UpgradeHooks {
     std::function<bool()> reception_tick_active;          // Timer_USB_Read running?
     std::function<void(bool)> set_reception_tick;         // Timer_USB_Read on/off
     std::function<void()> request_status;                 // the status request
+    // From a successful hand-shake until the mode ends: every command that
+    // would send to the firmware is disabled.
+    std::function<void(bool)> bootloader_listening;
+    // While the image is written.
+    std::function<void(bool)> transfer_running;
 };
 
 inline const QString upgrade_mode_question = QStringLiteral(
@@ -51,6 +56,8 @@ inline const QString bootloader_connected_text = QStringLiteral(
 inline const QString bootloader_linked_text =
     QStringLiteral("Connection to bootloader succeeded, ready for firmware upgrade");
 inline const QString bootloader_failed_text = QStringLiteral("Connection to bootloader failed");
+inline const QString already_listening_text =
+    QStringLiteral("The bootloader was already listening: joined it by resynchronising.");
 inline const QString upgrade_complete_text =
     QStringLiteral("Firmware Upgrade Complete, device will now restart");
 inline const QString upgrade_failed_prefix = QStringLiteral("Firmware upgrade failed: ");
@@ -93,8 +100,6 @@ public:
     bool upgrade_mode_checked() const { return m_mode_checked; }
     bool transfer_running() const { return m_transfer_running; }
     bool pedal_in_bootloader() const { return m_in_bootloader; }
-    // For every other sender: true (and says so) when it must not send.
-    bool refuse_in_bootloader();
 
     QString firmware_resource_name;
     int firmware_version = 0;
@@ -105,6 +110,11 @@ public:
 
 private:
     bool handshake(const QString &success_text);
+    // Sends the synchronisation byte; a bootloader synchronised before is
+    // joined by resynchronising. Returns whether it is ready.
+    bool join_bootloader();
+    bool take_line();
+    void release_line();
     bool exchange_busy() const { return m_exchange && m_exchange->exchange_busy(); }
     std::optional<ExchangeGuard::Hold> hold_exchange();
     void leave_upgrade_mode();
@@ -121,7 +131,7 @@ private:
     Dialogs &m_dialogs;
     UpgradeLinkState m_state;
     FirmwareUpgrade m_client;
-    ReplyReader m_reader;
+    std::optional<D2XXUnit::BootloaderSession> m_session;
     TformFirmwareUpgrade *m_window = nullptr;
     ExchangeGuard *m_exchange = nullptr;
 

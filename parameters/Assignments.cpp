@@ -113,6 +113,11 @@ QString Assignments::build_store_message() const
     return text;
 }
 
+bool Assignments::refused()
+{
+    return m_link.refuses_writers();
+}
+
 void Assignments::btnAssignClick()
 {
     if (refused())

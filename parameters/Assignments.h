@@ -46,9 +46,6 @@ public:
     Assignments(TformFXsettings &window, D2XXUnit &link, ConsoleLog &console, Dialogs &dialogs)
         : m_window(window), m_link(link), m_console(console), m_dialogs(dialogs) {}
 
-    // True (having said why) when nothing may be sent now, e.g. while the
-    // pedal listens to its bootloader. Unset: always free to send.
-    std::function<bool()> refuse_to_send;
     // The main window's "Assign" button, disabled for a moment after writing.
     QAbstractButton *btnAssign = nullptr;
 
@@ -68,7 +65,7 @@ public:
     void btnSaveParametersClick();
 
 private:
-    bool refused() { return refuse_to_send && refuse_to_send(); }
+    bool refused();
 
     TformFXsettings &m_window;
     D2XXUnit &m_link;

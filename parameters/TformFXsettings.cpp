@@ -239,6 +239,12 @@ void TformFXsettings::enable_effect_controls(bool on)
         m_throttle->clear();
 }
 
+void TformFXsettings::flush_dial_writes()
+{
+    if (m_throttle && m_throttle->has_pending())
+        m_throttle->tick();
+}
+
 void TformFXsettings::slot_list_changed(int slot)
 {
     if (slot < 0 || slot >= assign_slot_count)

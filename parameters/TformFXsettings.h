@@ -134,6 +134,8 @@ public:
     void send_dsp_write(const QString &prefix, std::uint32_t address, std::uint32_t word);
 
     DialSendThrottle &dial_send_timer() { return *m_throttle; }
+    // Sends the dial writes still waiting for the throttle's tick now.
+    void flush_dial_writes();
     QTimer &Timer1() { return m_timer1; }
 
     // Controls.

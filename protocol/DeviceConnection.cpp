@@ -15,10 +15,7 @@ namespace {
 
 const QString linked_suffix = QStringLiteral(" linked");
 const QString no_device = QStringLiteral("No device found");
-
-// The pedal's reply is written before it is read: its request is answered
-// within this pause.
-constexpr int status_reply_pause_ms = 200;
+const QString link_failed_text = QStringLiteral("No status reply: the link to the pedal failed.");
 
 // A text of decimal digits as a number; anything else raises the conversion
 // error (a nibble of 10 or more in a version field, for instance).
@@ -32,13 +29,6 @@ int decimal_of(const QString &text)
 }
 
 } // namespace
-
-int status_reply_values_needed(int firmware_version)
-{
-    // The parameter block ends at index 81, one later when the reply carries
-    // the bypass state.
-    return firmware_version >= bypass_state_firmware ? 83 : 82;
-}
 
 DeviceConnection::DeviceConnection(D2XXUnit &link, ConsoleLog &console, Dialogs &dialogs,
                                    QObject *parent)
@@ -78,8 +68,11 @@ void DeviceConnection::ScanForDevices()
 {
     controls.setText(QStringLiteral("lblDeviceName"), QStringLiteral("Device Name"));
     std::uint32_t count = 0;
-    if (m_link.GetFTDeviceCount() == FT_OK)
-        count = m_link.ft_device_count;
+    if (const FT_STATUS status = m_link.GetFTDeviceCount(); status != FT_OK) {
+        scan_failed(status);
+        return;
+    }
+    count = m_link.ft_device_count;
     m_console.print_to_console(QStringLiteral("FT device count: %1").arg(count));
     if (count == 0) {
         m_dialogs.message(no_device);
@@ -87,15 +80,20 @@ void DeviceConnection::ScanForDevices()
         return;
     }
     bool listed = false;
+    FT_STATUS last_failure = FT_OK;
     for (std::uint32_t index = 0; index < count; ++index) {
         // A bridge whose serial number or description cannot be read is
         // passed over: the previous bridge's text must not stand for it.
-        if (m_link.GetFTDeviceSerialNo(index) != FT_OK)
+        if (const FT_STATUS status = m_link.GetFTDeviceSerialNo(index); status != FT_OK) {
+            last_failure = status;
             continue;
+        }
         const QString serial = m_link.ft_list_text;
         m_console.print_to_console(QStringLiteral("FT_Device_String: ") + serial);
-        if (m_link.GetFTDeviceDescription(index) != FT_OK)
+        if (const FT_STATUS status = m_link.GetFTDeviceDescription(index); status != FT_OK) {
+            last_failure = status;
             continue;
+        }
         device_serial_number = serial;
         device_description = m_link.ft_list_text;
         controls.setText(QStringLiteral("lblDeviceName"), device_description);
@@ -103,8 +101,20 @@ void DeviceConnection::ScanForDevices()
         controls.setEnabled(QStringLiteral("menuConnect"), true);
         listed = true;
     }
-    if (!listed)
+    if (!listed) {
         controls.setText(QStringLiteral("lblDeviceName"), no_device);
+        if (last_failure != FT_OK)
+            scan_failed(last_failure);
+    }
+}
+
+void DeviceConnection::scan_failed(FT_STATUS status)
+{
+    // Told whatever the report switch says: the user asked for the scan.
+    const QString text = QStringLiteral("Scan failed: ") + ft_status_text(status).trimmed();
+    m_console.print_to_console(text);
+    m_dialogs.message(text);
+    controls.setText(QStringLiteral("lblDeviceName"), no_device);
 }
 
 bool DeviceConnection::LinkDevice()
@@ -136,20 +146,20 @@ void DeviceConnection::ConnectOnClick()
     exchange.run_exclusive([this] {
         if (is_linked || !LinkDevice())
             return;
-        const bool bootloader_ready = bootloader_mode && bootloader_handshake && bootloader_handshake();
         is_linked = true;
         reception.reset();
         controls.setEnabled({"menuFirmwareUpgradeMode", "menuDisconnect", "menuLoadPreset",
                              "menuSavePreset", "menuLoadAlgorithmFromFile", "menuEraseSettings",
-                             "menuInstrument"},
+                             "menuInstrument", "btnUpload", "btnRequest"},
                             true);
         if (effects.enable_effect_controls)
             effects.enable_effect_controls(true);
-        controls.setEnabled({"btnUpload", "btnRequest"}, !bootloader_ready);
         controls.setEnabled({"menuScan", "menuConnect"}, false);
         Timer_USB_Read.start();
         emit linkChanged(true);
-        // A pedal that answered as a bootloader gets nothing meant for its firmware.
+        // The bootloader branch: a pedal that answered as a bootloader holds
+        // the line, and gets nothing meant for its firmware.
+        const bool bootloader_ready = bootloader_mode && bootloader_handshake && bootloader_handshake();
         if (!upgrade_mode_pending && !bootloader_ready)
             RequestDeviceStatus();
     });
@@ -231,21 +241,31 @@ void DeviceConnection::RequestDeviceStatus()
         }
     } restore{*this};
 
-    send_message(m_link, m_console, QStringLiteral("0200"), 2, true);
-    wait_ms(status_reply_pause_ms);
-
-    const ReplyStatus status = reader.ReadReplyValues(bootloader_mode);
-    if (status == ReplyStatus::TimedOut) {
-        m_console.print_to_console(QStringLiteral("The pedal did not answer."));
-        m_dialogs.message(QStringLiteral("The pedal did not answer."));
+    static const QByteArray status_request = QByteArray::fromHex("0200");
+    const LineStatus status = reader.RequestValues(status_request, limits.status, status_reply_complete);
+    const int count = reader.last_reply_count;
+    switch (status) {
+    case LineStatus::Refused: // the gate has said why
         return;
-    }
-    if (status == ReplyStatus::QueueFailed) {
-        m_console.print_to_console(QStringLiteral("No status reply: the receive queue could not be read."));
+    case LineStatus::Overflow:
+        m_console.print_to_console(QStringLiteral("Status reply refused: ") + too_much_text);
+        m_dialogs.message(too_much_text);
         return;
+    case LineStatus::IoFailed:
+        m_console.print_to_console(link_failed_text);
+        m_dialogs.message(link_failed_text);
+        return;
+    case LineStatus::TimedOut:
+    case LineStatus::Nack:
+        if (count > 0)
+            break; // cut short: told below
+        m_console.print_to_console(no_answer_text);
+        m_dialogs.message(no_answer_text);
+        return;
+    case LineStatus::Ok:
+        break;
     }
     const std::vector<std::uint8_t> &values = reader.received_bytes_array;
-    const int count = reader.last_reply_count;
     if (count == 0 || count < status_reply_values_needed(values[0])) {
         m_console.print_to_console(QStringLiteral("Incomplete status reply: %1 values").arg(count));
         m_dialogs.message(QStringLiteral("Incomplete status reply from the pedal (%1 values)").arg(count));

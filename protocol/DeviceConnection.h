@@ -10,6 +10,7 @@
 #include "protocol/Exchange.h"
 #include "protocol/Reception.h"
 #include "protocol/ReplyReader.h"
+#include "protocol/TimeLimits.h"
 #include "protocol/WindowControls.h"
 
 #include <QObject>
@@ -52,8 +53,6 @@ struct EffectHooks {
 
 // Status reply layout.
 constexpr int status_first_decoded_index = 4;
-constexpr int bypass_state_firmware = 9; // firmware that reports the bypass state
-int status_reply_values_needed(int firmware_version);
 
 class DeviceConnection : public QObject {
     Q_OBJECT
@@ -106,6 +105,9 @@ public:
     int latest_firmware_version = 10;
     int latest_algorithm_version = 0;
 
+    // The bounds of every exchange; the composition root hands in its table.
+    TimeLimits limits;
+
     StatusDecoders decoders;
     EffectHooks effects;
     // The bootloader hand-shake that follows the open while bootloader_mode
@@ -120,6 +122,7 @@ signals:
 
 private:
     void unlink_controls();
+    void scan_failed(FT_STATUS status);
     void select_effect(int position);
 
     D2XXUnit &m_link;

@@ -1,12 +1,9 @@
 #include "protocol/ReplyReader.h"
 
 #include "console/ConsoleLog.h"
-#include "platform/Wait.h"
 #include "protocol/Codec.h"
 #include "usb/D2XXUnit.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 
 namespace quorvane {
 
@@ -59,79 +56,54 @@ int ReplyReader::ParseReplyValues(const QByteArray &reply)
     return count;
 }
 
-ReplyStatus ReplyReader::wait_for_first_byte(int timeout_ms)
-{
-    bool query_failed = false;
-    const bool arrived = wait_until(
-        [&] {
-            if (m_link.GetFTQueueStatus() != FT_OK) {
-                query_failed = true;
-                return true;
-            }
-            return m_link.rx_queue_count > 0;
-        },
-        timeout_ms);
-    if (query_failed)
-        return ReplyStatus::QueueFailed;
-    return arrived ? ReplyStatus::Ok : ReplyStatus::TimedOut;
-}
-
-ReplyStatus ReplyReader::ReadReplyValues(bool bootloader_mode, int timeout_ms)
+LineStatus ReplyReader::take(const LineReply &reply)
 {
     last_reply_count = 0;
-    const ReplyStatus waited = wait_for_first_byte(timeout_ms);
-    if (waited != ReplyStatus::Ok)
-        return waited;
-
-    m_link.PurgeFTTransmit();
-
-    // Gather every read of this reply; each read lands at the start of
-    // rx_buffer, so only its own n bytes belong to the reply. A reply whose
-    // last line has not ended yet is waited for (within the bound).
-    QByteArray reply;
-    const QDeadlineTimer line_deadline(timeout_ms);
-    while (true) {
-        QCoreApplication::processEvents();
-        const std::uint32_t n = m_link.ReadFTDevice();
-        reply.append(reinterpret_cast<const char *>(m_link.rx_buffer.data()), qsizetype(n));
-        if (n == 0 && (reply.isEmpty() || reply.endsWith(LF) || line_deadline.hasExpired()))
-            break;
-        if (bootloader_mode)
-            pause_ms(n == 0 ? 1 : 0);
-        else
-            wait_ms(10);
+    // What came is parsed whole or cut short by a deadline; a reply past
+    // its cap, or cut by a failing link, is no reply of the pedal's.
+    if ((reply.status != LineStatus::Ok && reply.status != LineStatus::TimedOut) ||
+        reply.bytes.isEmpty()) {
+        if (reply.status != LineStatus::Refused)
+            m_link.PurgeFTReceive();
+        return reply.status;
     }
-
     struct PurgeOnExit {
         D2XXUnit &link;
         ~PurgeOnExit() { link.PurgeFTReceive(); }
     } purge{m_link};
-    last_reply_count = ParseReplyValues(reply);
-    return ReplyStatus::Ok;
+    last_reply_count = ParseReplyValues(reply.bytes);
+    return reply.status;
 }
 
-ReplyStatus ReplyReader::ReadBootloaderReply(QString &reply, int timeout_ms)
+LineStatus ReplyReader::RequestValues(QByteArrayView request, const ReplyLimits &limits,
+                                      const ReplyComplete &complete)
 {
-    reply.clear();
-    const ReplyStatus waited = wait_for_first_byte(timeout_ms);
-    if (waited != ReplyStatus::Ok)
-        return waited;
+    last_reply_count = 0;
+    return take(m_link.exchange(request, limits, complete, true));
+}
 
-    QString received;
-    std::uint32_t total = 0;
-    while (true) {
-        QCoreApplication::processEvents();
-        const std::uint32_t n = m_link.ReadFTDevice();
-        if (n == 0)
-            break;
-        if (received.isEmpty())
-            received = encode_hex_text(m_link.rx_buffer.data(), 1);
-        total += n;
-    }
-    m_console.print_to_console(QStringLiteral("num of bytes received: %1").arg(total));
-    m_link.PurgeFTReceive();
-    reply = received;
-    return ReplyStatus::Ok;
+LineStatus ReplyReader::ReadReplyValues(const ReplyLimits &limits, const ReplyComplete &complete)
+{
+    last_reply_count = 0;
+    return take(m_link.read_reply(limits, complete));
+}
+
+bool status_reply_complete(const QByteArray &bytes)
+{
+    const qsizetype first_end = bytes.indexOf('\r');
+    if (first_end < 0)
+        return false;
+    bool ok = false;
+    const int firmware = bytes.left(first_end).toInt(&ok);
+    const int needed = status_reply_values_needed(ok ? firmware : bypass_state_firmware);
+    return bytes.count('\n') >= needed && bytes.endsWith('\n');
+}
+
+int status_reply_values_needed(int firmware_version)
+{
+    // The parameter block ends at index 81, one later when the reply carries
+    // the bypass state.
+    return firmware_version >= bypass_state_firmware ? 83 : 82;
 }
 
 } // namespace quorvane

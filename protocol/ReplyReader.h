@@ -1,14 +1,13 @@
 #pragma once
-// Reading the pedal's answers in request-and-reply exchanges.
+// Reading the pedal's answers of decimal values, each line ended by CR LF.
 //
-// The firmware answers with lines of decimal numbers, each ended by CR LF;
-// ReadReplyValues gathers every read of one reply and ParseReplyValues turns
-// exactly those bytes into received_bytes_array. The bootloader answers single
-// bytes; ReadBootloaderReply returns the first one as two hex digits.
-//
-// Every wait is bounded and keeps the user interface alive (platform/Wait.h).
-// The caller holds the exchange guard and keeps the reception tick off while
-// it waits, so that nobody else takes the reply.
+// The requests and their replies pass the link's gate (D2XXUnit::exchange):
+// every wait is bounded by the reply's limits and keeps the user interface
+// alive, and a reply is read whole, over as many reads as it takes, until it
+// is known to be complete. The caller holds the exchange guard and keeps the
+// reception tick off while it waits, so that nobody else takes the reply.
+
+#include "usb/D2XXUnit.h"
 
 #include <QByteArray>
 #include <QString>
@@ -18,19 +17,15 @@
 
 namespace quorvane {
 
-class D2XXUnit;
 class ConsoleLog;
 
-// How long a reader waits for the first byte of an answer (and, once it has
-// come, for the rest of a line that is still on its way). Callers with slower
-// steps pass their own bound (a negative value waits without limit).
-constexpr int reply_timeout_ms = 2000;
+// Status reply layout.
+constexpr int bypass_state_firmware = 9; // firmware that reports the bypass state
+int status_reply_values_needed(int firmware_version);
 
-enum class ReplyStatus {
-    Ok,          // a reply was read (it may still hold no values)
-    QueueFailed, // the queue query failed (already reported by the link layer)
-    TimedOut,    // nothing came within the bound
-};
+// The status reply is whole after 82 values, or 83 from firmware 9 on; the
+// first value (the firmware) tells which.
+bool status_reply_complete(const QByteArray &bytes);
 
 class ReplyReader {
 public:
@@ -45,26 +40,22 @@ public:
     // and returns how many this reply held.
     int ParseReplyValues(const QByteArray &reply);
 
-    // Waits for a reply (at most timeout_ms for its first byte), reads it
-    // whole over as many reads as it takes, parses it and purges the receive
-    // queue. On QueueFailed or TimedOut nothing is parsed and
-    // received_bytes_array keeps its contents. With bootloader_mode the reads
-    // follow one another without a pause. A ConversionError of the parse
+    // Sends `request` and reads its reply of values (see D2XXUnit::exchange),
+    // then parses what came, whole or not, and purges the receive queue.
+    // Nothing is parsed when nothing came. A ConversionError of the parse
     // passes to the caller (the receive queue is purged all the same).
-    ReplyStatus ReadReplyValues(bool bootloader_mode = false, int timeout_ms = reply_timeout_ms);
-
-    // Waits for the bootloader's answer and sets `reply` to its first byte as
-    // two upper-case hex digits ("79" for the acknowledge byte), empty when
-    // nothing came or the queue query failed. Further bytes are dropped.
-    ReplyStatus ReadBootloaderReply(QString &reply, int timeout_ms = reply_timeout_ms);
+    LineStatus RequestValues(QByteArrayView request, const ReplyLimits &limits,
+                             const ReplyComplete &complete = {});
+    // The same for a reply whose request has already gone out.
+    LineStatus ReadReplyValues(const ReplyLimits &limits, const ReplyComplete &complete = {});
 
     // The values of the last parsed reply, read by index.
     std::vector<std::uint8_t> received_bytes_array;
-    // How many values the last ReadReplyValues parsed (0 unless it returned Ok).
+    // How many values the last read parsed (0 when nothing came).
     int last_reply_count = 0;
 
 private:
-    ReplyStatus wait_for_first_byte(int timeout_ms);
+    LineStatus take(const LineReply &reply);
 
     D2XXUnit &m_link;
     ConsoleLog &m_console;

@@ -54,7 +54,7 @@ bool InstrumentSelector::apply_preference(const QString &value)
 
 void InstrumentSelector::choose(std::uint8_t code, const QString &word)
 {
-    if (refuse_to_send && refuse_to_send()) {
+    if (m_link.refuses_writers()) {
         // The menu item toggled its own check mark: show the choice in force.
         setChecks(instrument_code == instrument_guitar, instrument_code == instrument_bass);
         return;

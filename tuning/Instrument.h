@@ -46,10 +46,6 @@ public:
     // 0xFF guitar, 0xBA bass, 0 before any choice.
     std::uint8_t instrument_code = 0;
 
-    // Asked before a choice is taken; true refuses it (the pedal cannot take
-    // the message now and has said why), leaving code, file and checks as they were.
-    std::function<bool()> refuse_to_send;
-
 private:
     void choose(std::uint8_t code, const QString &word);
     void setChecks(bool guitar, bool bass);

@@ -36,7 +36,7 @@ void MidiChannelMenu::build_midi_channel_menu(QMenu *menuMIDIchannel)
 
 void MidiChannelMenu::menuMIDIchannelsClickItem(QAction *sender)
 {
-    if (!sender || (refuse_to_send && refuse_to_send()))
+    if (!sender || m_link.refuses_writers())
         return;
     // Some desktops add accelerator marks to menu texts; the caption is ours.
     const QString caption = sender->data().isValid() ? sender->data().toString()

@@ -36,9 +36,6 @@ public:
 
     QList<QPointer<QAction>> channel_items;
 
-    // Asked first by a click; true refuses it (and has said why).
-    std::function<bool()> refuse_to_send;
-
 private:
     D2XXUnit &m_link;
     ConsoleLog &m_console;

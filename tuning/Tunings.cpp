@@ -5,6 +5,7 @@
 #include "platform/Wait.h"
 #include "protocol/Codec.h"
 #include "protocol/Sender.h"
+#include "protocol/TimeLimits.h"
 #include "usb/D2XXUnit.h"
 
 namespace quorvane {
@@ -69,7 +70,7 @@ void Tunings::BuildTuningData()
 
 void Tunings::menuUploadTuningsDataClick()
 {
-    if (refuse_to_send && refuse_to_send())
+    if (m_link.refuses_writers())
         return;
     BuildTuningData();
     if (m_dialogs.confirm(QStringLiteral("Upload Tuning Data?")) == Answer::No)
@@ -77,18 +78,18 @@ void Tunings::menuUploadTuningsDataClick()
 
     // The pedal takes the table only while bypassed; bypass stays on afterwards.
     send_bypass(m_link, m_console, true);
-    pause_ms(400);
+    pause_ms(pauses::tuning_bypass_ms);
 
     const QString text = QStringLiteral("0E") + tuning_data;
     const auto n = std::uint32_t(text.size() / 2);
     m_console.print_to_console(QStringLiteral("num_of_bytes: ") + QString::number(n));
     send_message(m_link, m_console, text, n, true);
-    pause_ms(100);
+    pause_ms(pauses::after_command_ms);
 }
 
 void Tunings::btnSetTuningClick()
 {
-    if (refuse_to_send && refuse_to_send())
+    if (m_link.refuses_writers())
         return;
     const int tuning = m_current_tuning ? m_current_tuning() : no_tuning_index;
     const int semitones = m_semitone_variation ? m_semitone_variation() : 0;
@@ -97,7 +98,7 @@ void Tunings::btnSetTuningClick()
     if (m_dialogs.confirm(QStringLiteral("Set new tuning?")) == Answer::No)
         return;
     send_message(m_link, m_console, text, 3, true);
-    pause_ms(100);
+    pause_ms(pauses::after_command_ms);
 }
 
 } // namespace quorvane

@@ -55,9 +55,6 @@ public:
     // The table as 1280 hex digits.
     QString tuning_data;
 
-    // Asked first by both commands; true refuses the command (and has said why).
-    std::function<bool()> refuse_to_send;
-
 private:
     D2XXUnit &m_link;
     ConsoleLog &m_console;
