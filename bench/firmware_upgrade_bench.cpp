@@ -118,16 +118,15 @@ EditorRun run_editor(const QString &sim_program, const QByteArray &image, int la
     link.SetFTDataCharacteristics();
 
     FirmwareUpgrade client(link, console);
-    ReplyReader reader(link, console);
+    std::optional<D2XXUnit::BootloaderSession> session = link.acquire_bootloader();
+    client.setSession(&*session);
     QElapsedTimer clock;
     clock.start();
     driver.start();
-    link.tx_buffer[0] = bootloader_sync;
-    link.WriteFTDevice(1);
-    QString reply;
-    reader.ReadBootloaderReply(reply, bootloader_command_timeout_ms);
+    session->transmit(QByteArray(1, char(bootloader_sync)));
+    const bool synced = client.BootloaderWaitAck(client.command_limits).is_ack();
     client.setFirmwareImage(image);
-    const bool ok = reply == bootloader_ack_text && client.SplitFirmwareInChunks() &&
+    const bool ok = synced && client.SplitFirmwareInChunks() &&
                     client.BootloaderEraseAll() && client.BootloaderWriteFirmware() &&
                     client.BootloaderWriteVersion(10) && client.BootloaderGo();
     const qint64 elapsed = clock.nsecsElapsed();

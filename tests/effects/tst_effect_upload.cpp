@@ -219,7 +219,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, imageWrites);
         Fixture f(pedal(10, fault));
-        f.upload.answer_timeout_ms = 1000;
+        f.upload.limits.upload_answer.first_byte_ms = 1000;
         f.link.report_usb_errors = false;
         if (missingImage)
             f.upload.load_image = [](const QString &name) -> QString {

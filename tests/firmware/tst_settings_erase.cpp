@@ -19,13 +19,11 @@ struct Rig {
     ConsoleLog console;
     D2XXUnit link{driver, dialogs};
     SettingsErase erase{link, console, dialogs};
-    bool inBootloader = false;
 
     Rig()
     {
         driver.bridges = {{QStringLiteral("SN1"), QStringLiteral("KQ5")}};
         link.Open_USB_Device_By_Serial_Number(QStringLiteral("SN1"));
-        erase.pedal_in_bootloader = [this] { return inBootloader; };
         driver.calls.clear();
     }
 };
@@ -115,11 +113,13 @@ void TestSettingsErase::console()
 void TestSettingsErase::nothingReachesTheBootloader()
 {
     Rig rig;
-    rig.inBootloader = true;
+    auto session = rig.link.acquire_bootloader();
     rig.erase.menuEraseSettingsClick();
+    QTest::qWait(0); // the next command
     rig.erase.EraseEEPROM(QStringLiteral("51"));
     QVERIFY(rig.driver.writes.isEmpty());
     QVERIFY(rig.dialogs.questions.isEmpty());
+    // Told once per command.
     QCOMPARE(rig.dialogs.messages, QStringList(2, bootloader_busy_text));
 }
 

@@ -225,7 +225,7 @@ void TestUpgradePedal::failureThenRetry()
     Rig rig({.firmware = 10});
     rig.linkUp();
     rig.enterUpgradeMode();
-    rig.procedure.client().command_timeout_ms = 300;
+    rig.procedure.client().command_limits = {300, 300, 300, 1};
     if (fault == "nack") {
         rig.pedal().faults().nackAt = PedalFaults::NackStep::Chunk;
         rig.pedal().faults().nackChunk = 20;

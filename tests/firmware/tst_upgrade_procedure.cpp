@@ -60,7 +60,7 @@ struct Rig {
         link.SetFTBaudRate();
         link.SetFTDataCharacteristics();
         procedure.attachWindow(&window);
-        procedure.client().command_timeout_ms = 100;
+        procedure.client().command_limits = {100, 100, 100, 1};
         UpgradeHooks &h = procedure.hooks;
         h.set_upgrade_mode_checked = [this](bool on) { checked = on; events << QStringLiteral("checked:%1").arg(on); };
         h.set_start_upgrade_enabled = [this](bool on) { startEnabled = on; events << QStringLiteral("start:%1").arg(on); };
@@ -421,18 +421,18 @@ void TestUpgradeProcedure::unknownImageIsRefusedBeforeErase()
 void TestUpgradeProcedure::otherSendersAreRefusedInBootloader()
 {
     Rig rig;
-    QVERIFY(!rig.procedure.refuse_in_bootloader());
+    QVERIFY(!rig.link.refuses_writers());
     rig.enterBootloader();
-    QVERIFY(rig.procedure.refuse_in_bootloader());
+    rig.dialogs.reset();
+    QVERIFY(rig.link.refuses_writers());
     QCOMPARE(rig.dialogs.messages, QStringList{bootloader_busy_text});
 
     SettingsErase erase(rig.link, rig.console, rig.dialogs);
-    erase.pedal_in_bootloader = [&] { return rig.procedure.pedal_in_bootloader(); };
     erase.EraseEEPROM(QStringLiteral("50"));
     QVERIFY(rig.driver.writes.isEmpty());
 
     rig.procedure.menuFirmwareUpgradeModeClick(); // leave
-    QVERIFY(!rig.procedure.refuse_in_bootloader());
+    QVERIFY(!rig.link.refuses_writers());
 }
 
 void TestUpgradeProcedure::oneExchangeAtATime()

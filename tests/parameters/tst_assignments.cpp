@@ -1,6 +1,7 @@
 // The slot lists' rules and the three commands that send the effect window's
 // choices: "Assign", "Set Footswitch Mode" and "Save Parameters".
 
+#include "support/LinkTestAccess.h"
 #include "ReportFixture.h"
 
 #include "firmware/SettingsErase.h"
@@ -198,7 +199,7 @@ void TestAssignments::answers()
 
     AssignFixture f;
     f.choose({1, 0, 0, 0, 1});
-    f.link.tx_buffer.fill(0xEE);
+    LinkTestAccess::tx_buffer(f.link).fill(0xEE);
     f.dialogs.answers.enqueue(answer);
     if (save)
         f.assignments.btnSaveParametersClick();
@@ -208,7 +209,7 @@ void TestAssignments::answers()
     QCOMPARE(f.driver.writes.size(), written ? 1 : 0);
     if (!written) {
         // Nothing composed either, nothing purged.
-        QVERIFY(std::all_of(f.link.tx_buffer.begin(), f.link.tx_buffer.end(),
+        QVERIFY(std::all_of(LinkTestAccess::tx_buffer(f.link).begin(), LinkTestAccess::tx_buffer(f.link).end(),
                             [](std::uint8_t b) { return b == 0xEE; }));
         QVERIFY(f.driver.calls.filter(QStringLiteral("purge")).isEmpty());
     }
@@ -233,7 +234,7 @@ void TestAssignments::composedAfterTheAnswer()
     window.list("cmbAssignCtrlUNO")->setCurrentIndex(1);
 
     dialogs.whileAsking = [&] {
-        link.tx_buffer.fill(0x01);
+        LinkTestAccess::tx_buffer(link).fill(0x01);
         window.list("cmbAssignCtrlUNO")->setCurrentIndex(0);
         model.set_value(ParameterRow::input_level, model.value(ParameterRow::input_level) + 0x00100000);
     };
@@ -352,10 +353,7 @@ void TestAssignments::refusedWhileBootloaderListens()
 {
     AssignFixture f;
     f.choose({1, 0, 0, 0, 0});
-    f.assignments.refuse_to_send = [&] {
-        f.dialogs.message(bootloader_busy_text);
-        return true;
-    };
+    auto session = f.link.acquire_bootloader();
     f.assignments.btnAssignClick();
     f.assignments.btnSetFootswitchModeClick();
     f.assignments.btnSaveParametersClick();

@@ -1,5 +1,5 @@
 // Reply readers against the recording bridge: parsing, replies spread over
-// several reads, stale receive-buffer bytes, bounded waits, bootloader bytes.
+// several reads, stale receive-buffer bytes, bounded exchanges, stray bytes.
 
 #include "console/ConsoleLog.h"
 #include "protocol/Codec.h"
@@ -27,8 +27,11 @@ namespace {
 class ChunkedDriver : public RecordingDriver {
 public:
     QList<QByteArray> chunks;
+    std::function<void()> beforeQueueStatus;
     FT_STATUS getQueueStatus(FT_HANDLE handle, std::uint32_t &count) override
     {
+        if (beforeQueueStatus)
+            beforeQueueStatus();
         if (rx.isEmpty() && !chunks.isEmpty())
             rx += chunks.takeFirst();
         return RecordingDriver::getQueueStatus(handle, count);
@@ -68,8 +71,9 @@ private slots:
     void failedQueueQueryEndsWait();
     void purgesAroundTheRead();
     void conversionErrorStillPurges();
-    void bootloaderReply_data();
-    void bootloaderReply();
+    void boundedExchanges_data();
+    void boundedExchanges();
+    void strayBytesAreLoggedNotTaken();
 };
 
 void TestReplyReader::parsesCleanReplies_data()
@@ -148,7 +152,7 @@ void TestReplyReader::joinsReadsOfOneReply()
     QFETCH(QList<QByteArray>, chunks);
     Fixture f;
     f.driver.chunks = chunks;
-    QCOMPARE(f.reader.ReadReplyValues(), ReplyStatus::Ok);
+    QCOMPARE(f.reader.ReadReplyValues(ReplyLimits{}), LineStatus::Ok);
     QCOMPARE(f.reader.last_reply_count, 3);
     QCOMPARE(f.reader.received_bytes_array, (Values{7, 42, 255}));
 }
@@ -160,13 +164,13 @@ void TestReplyReader::staleBufferBytesAreNeverParsed()
     for (int k = 0; k < 90; ++k)
         longer += QByteArray::number(k) + "\r\n";
     f.driver.queueReply(longer);
-    QCOMPARE(f.reader.ReadReplyValues(), ReplyStatus::Ok);
+    QCOMPARE(f.reader.ReadReplyValues(ReplyLimits{}), LineStatus::Ok);
     QCOMPARE(f.reader.last_reply_count, 90);
 
     // A shorter reply lands over the start of rx_buffer; the rest of the
     // longer one is still behind it there.
     f.driver.queueReply("200\r\n201\r\n");
-    QCOMPARE(f.reader.ReadReplyValues(), ReplyStatus::Ok);
+    QCOMPARE(f.reader.ReadReplyValues(ReplyLimits{}), LineStatus::Ok);
     QCOMPARE(f.reader.last_reply_count, 2);
     QCOMPARE(f.reader.received_bytes_array, (Values{200, 201}));
 }
@@ -176,7 +180,7 @@ void TestReplyReader::waitsForLineStillOnItsWay()
     Fixture f;
     f.driver.queueReply("7\r\n4");
     QTimer::singleShot(60, [&] { f.driver.queueReply("2\r\n"); });
-    QCOMPARE(f.reader.ReadReplyValues(), ReplyStatus::Ok);
+    QCOMPARE(f.reader.ReadReplyValues(ReplyLimits{}), LineStatus::Ok);
     QCOMPARE(f.reader.received_bytes_array, (Values{7, 42}));
 }
 
@@ -188,7 +192,7 @@ void TestReplyReader::silentPedalTimesOutWithUiAlive()
     QTimer::singleShot(20, [&] { ticked = true; });
     QElapsedTimer clock;
     clock.start();
-    QCOMPARE(f.reader.ReadReplyValues(false, 200), ReplyStatus::TimedOut);
+    QCOMPARE(f.reader.ReadReplyValues({200, 200, 200, 1024}), LineStatus::TimedOut);
     QVERIFY(clock.elapsed() >= 200);
     QVERIFY(ticked);
     QCOMPARE(f.reader.last_reply_count, 0);
@@ -201,7 +205,7 @@ void TestReplyReader::failedQueueQueryEndsWait()
     f.reader.received_bytes_array = {1, 2, 3};
     f.driver.failNext("queue", FT_IO_ERROR);
     f.driver.queueReply("5\r\n");
-    QCOMPARE(f.reader.ReadReplyValues(), ReplyStatus::QueueFailed);
+    QCOMPARE(f.reader.ReadReplyValues(ReplyLimits{}), LineStatus::IoFailed);
     QCOMPARE(f.reader.received_bytes_array, (Values{1, 2, 3}));
     QCOMPARE(f.dialogs.messages, QStringList{"FT_GetQueueStatus - General IO error..."});
 }
@@ -209,9 +213,9 @@ void TestReplyReader::failedQueueQueryEndsWait()
 void TestReplyReader::purgesAroundTheRead()
 {
     Fixture f;
-    f.driver.queueReply("5\r\n");
+    f.driver.onWrite = [&](const QByteArray &) { f.driver.queueReply("5\r\n"); };
     f.driver.calls.clear();
-    QCOMPARE(f.reader.ReadReplyValues(), ReplyStatus::Ok);
+    QCOMPARE(f.reader.RequestValues(QByteArray::fromHex("0200"), ReplyLimits{}), LineStatus::Ok);
     const qsizetype tx = f.driver.calls.indexOf("purge:2");
     const qsizetype rx = f.driver.calls.indexOf("purge:1");
     const qsizetype read = f.driver.calls.indexOf("read:3");
@@ -222,40 +226,73 @@ void TestReplyReader::conversionErrorStillPurges()
 {
     Fixture f;
     f.driver.queueReply("5x\r\n");
-    QVERIFY_THROWS_EXCEPTION(ConversionError, f.reader.ReadReplyValues());
+    QVERIFY_THROWS_EXCEPTION(ConversionError, f.reader.ReadReplyValues(ReplyLimits{}));
     QVERIFY(f.driver.calls.contains("purge:1"));
 }
 
-void TestReplyReader::bootloaderReply_data()
+void TestReplyReader::boundedExchanges_data()
 {
-    QTest::addColumn<QList<QByteArray>>("chunks");
+    // What the pedal sends after the request, piece by piece: each piece
+    // becomes readable `gap` ms after the previous one was read.
+    QTest::addColumn<QList<QByteArray>>("pieces");
+    QTest::addColumn<int>("gap");
     QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<QString>("countLine");
-    QTest::newRow("ack") << QList<QByteArray>{"\x79"} << int(ReplyStatus::Ok) << "79"
-                         << "num of bytes received: 1";
-    QTest::newRow("nack") << QList<QByteArray>{"\x1F"} << int(ReplyStatus::Ok) << "1F"
-                          << "num of bytes received: 1";
-    QTest::newRow("two bytes, first counts") << QList<QByteArray>{"\x79", "\x1F"} << int(ReplyStatus::Ok)
-                                             << "79" << "num of bytes received: 2";
-    QTest::newRow("silent") << QList<QByteArray>{} << int(ReplyStatus::TimedOut) << "" << "";
+    QTest::addColumn<int>("values");
+
+    QByteArray status;
+    for (int k = 0; k < 83; ++k)
+        status += QByteArray::number(k == 0 ? 10 : k) + "\r\n";
+    const qsizetype quarter = status.size() / 4;
+    QList<QByteArray> at_line_ends;
+    qsizetype from = 0;
+    for (int piece = 1; piece <= 4; ++piece) {
+        const qsizetype end = piece == 4 ? status.size() : status.indexOf('\n', piece * quarter) + 1;
+        at_line_ends << status.mid(from, end - from);
+        from = end;
+    }
+    QTest::newRow("four pieces 60 ms apart") << at_line_ends << 60 << int(LineStatus::Ok) << 83;
+    QTest::newRow("whole at once") << QList<QByteArray>{status} << 0 << int(LineStatus::Ok) << 83;
+    QTest::newRow("cut short") << at_line_ends.mid(0, 2) << 10 << int(LineStatus::TimedOut)
+                               << int(at_line_ends[0].count('\n') + at_line_ends[1].count('\n'));
+    QTest::newRow("never ends") << QList<QByteArray>(40, QByteArray(64, 'x')) << 0
+                                << int(LineStatus::Overflow) << 0;
+    QTest::newRow("silent") << QList<QByteArray>{} << 0 << int(LineStatus::TimedOut) << 0;
 }
 
-void TestReplyReader::bootloaderReply()
+void TestReplyReader::boundedExchanges()
 {
-    QFETCH(QList<QByteArray>, chunks);
+    QFETCH(QList<QByteArray>, pieces);
+    QFETCH(int, gap);
     QFETCH(int, status);
-    QFETCH(QString, reply);
-    QFETCH(QString, countLine);
+    QFETCH(int, values);
     Fixture f;
-    f.driver.chunks = chunks;
-    QString got = "stale";
-    QCOMPARE(int(f.reader.ReadBootloaderReply(got, 100)), status);
-    QCOMPARE(got, reply);
-    if (!countLine.isEmpty()) {
-        QCOMPARE(f.console.last(), countLine);
-        QVERIFY(f.driver.calls.contains("purge:1"));
-    }
+    QList<QByteArray> pending;
+    QElapsedTimer since;
+    f.driver.onWrite = [&](const QByteArray &) {
+        pending = pieces;
+        since.start();
+    };
+    // The next piece shows once the previous one has been read and the gap
+    // has passed.
+    f.driver.beforeQueueStatus = [&] {
+        if (f.driver.rx.isEmpty() && !pending.isEmpty() && since.isValid() && since.elapsed() >= gap) {
+            f.driver.queueReply(pending.takeFirst());
+            since.start();
+        }
+    };
+    const ReplyLimits limits{300, 150, 1000, 1024};
+    QCOMPARE(int(f.reader.RequestValues(QByteArray::fromHex("0200"), limits, status_reply_complete)), status);
+    QCOMPARE(f.reader.last_reply_count, values);
+}
+
+void TestReplyReader::strayBytesAreLoggedNotTaken()
+{
+    Fixture f;
+    f.driver.queueReply("99\r\n");
+    f.driver.onWrite = [&](const QByteArray &) { f.driver.queueReply("5\r\n"); };
+    QCOMPARE(f.reader.RequestValues(QByteArray::fromHex("0200"), ReplyLimits{}), LineStatus::Ok);
+    QCOMPARE(f.reader.received_bytes_array, (Values{5}));
+    QVERIFY(f.console.lines().contains("Stray bytes before request: 39390D0A"));
 }
 
 QTEST_MAIN(TestReplyReader)

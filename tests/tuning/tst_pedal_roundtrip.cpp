@@ -39,8 +39,8 @@ struct PedalLink {
     std::vector<std::uint8_t> status()
     {
         reader.received_bytes_array.clear();
-        send_message(link, console, QStringLiteral("0200"), 2);
-        if (reader.ReadReplyValues() != ReplyStatus::Ok)
+        if (reader.RequestValues(QByteArray::fromHex("0200"), ReplyLimits{}, status_reply_complete) !=
+            LineStatus::Ok)
             return {};
         return reader.received_bytes_array;
     }

@@ -1,6 +1,7 @@
 // The link layer against the recording driver: reports, settings, listing
 // texts, buffers and the message sender on top of it.
 
+#include "support/LinkTestAccess.h"
 #include "console/ConsoleLog.h"
 #include "protocol/Sender.h"
 #include "support/Hex.h"
@@ -58,7 +59,7 @@ FT_STATUS run(D2XXUnit &unit, const QString &operation)
     if (operation == "read")
         return unit.ReadFTDevice();
     if (operation == "write")
-        return unit.WriteFTDevice(2);
+        return LinkTestAccess::write(unit, 2);
     qFatal("unknown operation %s", qPrintable(operation));
 }
 
@@ -165,13 +166,13 @@ void TestD2XXUnit::statusTexts()
     Link link;
     link.open();
     link.driver.failNext("write", status);
-    QCOMPARE(link.unit.WriteFTDevice(2), 0u);
+    QCOMPARE(LinkTestAccess::write(link.unit, 2), 0u);
     QCOMPARE(link.dialogs.messages, QStringList{"FT_Write" + text});
 
     link.dialogs.reset();
     link.unit.report_usb_errors = false;
     link.driver.failNext("write", status);
-    link.unit.WriteFTDevice(2);
+    LinkTestAccess::write(link.unit, 2);
     QVERIFY(link.dialogs.messages.isEmpty());
 }
 
@@ -196,7 +197,7 @@ void TestD2XXUnit::closedHandleIsReported()
 {
     Link link;
     // Nothing open yet: the driver refuses the zero handle.
-    link.unit.WriteFTDevice(2);
+    LinkTestAccess::write(link.unit, 2);
     link.open();
     const FT_HANDLE handle = link.unit.ft_handle;
     QVERIFY(handle != 0);
@@ -398,15 +399,15 @@ void TestD2XXUnit::refusedPartialMessage()
     QFETCH(uint, n);
     Link link;
     link.open();
-    link.unit.tx_buffer.fill(0x5A);
+    LinkTestAccess::tx_buffer(link.unit).fill(0x5A);
 
-    QVERIFY(!send_message(link.unit, link.console, text, n, true));
+    QCOMPARE(send_message(link.unit, link.console, text, n, true), LineStatus::Refused);
     QVERIFY(link.driver.writes.isEmpty());
     QCOMPARE(link.driver.calls, QStringList()); // not even the purge
     QCOMPARE(link.console.count(), 1);
     QVERIFY2(link.console.last().startsWith("Message not sent"), qPrintable(link.console.last()));
     // Nothing of the refused text lands in the buffer.
-    QVERIFY(std::all_of(link.unit.tx_buffer.begin(), link.unit.tx_buffer.end(),
+    QVERIFY(std::all_of(LinkTestAccess::tx_buffer(link.unit).begin(), LinkTestAccess::tx_buffer(link.unit).end(),
                         [](std::uint8_t b) { return b == 0x5A; }));
     QVERIFY(link.dialogs.messages.isEmpty());
 }
@@ -433,13 +434,13 @@ void TestD2XXUnit::sentMessage()
     QFETCH(QByteArray, written);
     Link link;
     link.open();
-    link.unit.tx_buffer.fill(0x5A);
+    LinkTestAccess::tx_buffer(link.unit).fill(0x5A);
 
     QVERIFY(send_message(link.unit, link.console, text, n, purge));
     QCOMPARE(link.driver.writes.size(), 1);
     QCOMPARE(spaced(link.driver.writes.first()), spaced(written));
     QCOMPARE(link.driver.calls.contains("purge:2"), purge);
-    QCOMPARE(link.unit.tx_buffer[n], 0x5A); // decoded from the first byte, no further
+    QCOMPARE(LinkTestAccess::tx_buffer(link.unit)[n], 0x5A); // decoded from the first byte, no further
     QCOMPARE(link.console.count(), 0);
 
     // A write the bridge refuses is reported, and still counts as sent.
