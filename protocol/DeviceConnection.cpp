@@ -160,6 +160,8 @@ void DeviceConnection::ConnectOnClick()
         // The bootloader branch: a pedal that answered as a bootloader holds
         // the line, and gets nothing meant for its firmware.
         const bool bootloader_ready = bootloader_mode && bootloader_handshake && bootloader_handshake();
+        if (bootloader_ready)
+            controls.setEnabled({"btnUpload", "btnRequest"}, false);
         if (!upgrade_mode_pending && !bootloader_ready)
             RequestDeviceStatus();
     });
@@ -252,12 +254,12 @@ void DeviceConnection::RequestDeviceStatus()
         m_dialogs.message(too_much_text);
         return;
     case LineStatus::IoFailed:
+        // The link layer has reported the failure itself.
         m_console.print_to_console(link_failed_text);
-        m_dialogs.message(link_failed_text);
         return;
     case LineStatus::TimedOut:
     case LineStatus::Nack:
-        if (count > 0)
+        if (reader.last_reply_size > 0)
             break; // cut short: told below
         m_console.print_to_console(no_answer_text);
         m_dialogs.message(no_answer_text);

@@ -59,11 +59,12 @@ int ReplyReader::ParseReplyValues(const QByteArray &reply)
 LineStatus ReplyReader::take(const LineReply &reply)
 {
     last_reply_count = 0;
+    last_reply_size = reply.bytes.size();
     // What came is parsed whole or cut short by a deadline; a reply past
     // its cap, or cut by a failing link, is no reply of the pedal's.
     if ((reply.status != LineStatus::Ok && reply.status != LineStatus::TimedOut) ||
         reply.bytes.isEmpty()) {
-        if (reply.status != LineStatus::Refused)
+        if (reply.status == LineStatus::Overflow || reply.status == LineStatus::TimedOut)
             m_link.PurgeFTReceive();
         return reply.status;
     }
@@ -78,13 +79,11 @@ LineStatus ReplyReader::take(const LineReply &reply)
 LineStatus ReplyReader::RequestValues(QByteArrayView request, const ReplyLimits &limits,
                                       const ReplyComplete &complete)
 {
-    last_reply_count = 0;
     return take(m_link.exchange(request, limits, complete, true));
 }
 
 LineStatus ReplyReader::ReadReplyValues(const ReplyLimits &limits, const ReplyComplete &complete)
 {
-    last_reply_count = 0;
     return take(m_link.read_reply(limits, complete));
 }
 

@@ -53,6 +53,8 @@ public:
     std::vector<std::uint8_t> received_bytes_array;
     // How many values the last read parsed (0 when nothing came).
     int last_reply_count = 0;
+    // How many bytes it came in (0 when nothing came).
+    qsizetype last_reply_size = 0;
 
 private:
     LineStatus take(const LineReply &reply);

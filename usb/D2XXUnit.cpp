@@ -146,6 +146,7 @@ std::uint32_t D2XXUnit::WriteFTDevice(std::uint32_t n)
     n = std::min<std::uint32_t>(n, link_buffer_size);
     std::uint32_t written = 0;
     const FT_STATUS status = m_driver.write(ft_handle, tx_buffer.data(), n, written);
+    m_last_write_status = status;
     ReportFTError(QStringLiteral("FT_Write"), status);
     return written;
 }

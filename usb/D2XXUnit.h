@@ -199,6 +199,7 @@ private:
     std::array<std::uint8_t, link_buffer_size> tx_buffer{};
     bool m_bootloader_held = false;
     bool m_refusal_shown = false;
+    FT_STATUS m_last_write_status = FT_OK;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     BridgeDriver &m_driver;
     Dialogs &m_dialogs;

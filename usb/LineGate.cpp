@@ -78,7 +78,8 @@ LineStatus D2XXUnit::write_bytes(QByteArrayView bytes, bool purge_tx)
     std::memcpy(tx_buffer.data(), bytes.data(), n);
     if (purge_tx)
         PurgeFTTransmit();
-    return WriteFTDevice(n) == n ? LineStatus::Ok : LineStatus::IoFailed;
+    const std::uint32_t written = WriteFTDevice(n);
+    return written == n && m_last_write_status == FT_OK ? LineStatus::Ok : LineStatus::IoFailed;
 }
 
 LineStatus D2XXUnit::transmit(QByteArrayView bytes, bool purge_tx)

@@ -354,8 +354,11 @@ void TestAssignments::refusedWhileBootloaderListens()
     AssignFixture f;
     f.choose({1, 0, 0, 0, 0});
     auto session = f.link.acquire_bootloader();
+    // Each command is told once, when it comes from the event loop.
     f.assignments.btnAssignClick();
+    QCoreApplication::processEvents();
     f.assignments.btnSetFootswitchModeClick();
+    QCoreApplication::processEvents();
     f.assignments.btnSaveParametersClick();
     QCOMPARE(f.dialogs.messages, QStringList(3, bootloader_busy_text));
     QVERIFY(f.dialogs.questions.isEmpty());

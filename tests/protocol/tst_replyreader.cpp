@@ -49,6 +49,7 @@ struct Fixture {
     {
         driver.bridges = {{QStringLiteral("SN1"), QStringLiteral("Pedal")}};
         link.Open_USB_Device_By_Serial_Number(QStringLiteral("SN1"));
+        link.log = [this](const QString &line) { console.print_to_console(line); };
     }
 };
 

@@ -20,9 +20,11 @@ struct Editor {
     ConsoleLog console;
     D2XXUnit link{driver, dialogs};
     FirmwareUpgrade client{link, console};
+    std::optional<D2XXUnit::BootloaderSession> session = link.acquire_bootloader();
 
     explicit Editor(const PedalOptions &options) : driver(options)
     {
+        client.setSession(&*session);
         link.Open_USB_Device_By_Serial_Number(QString::fromLatin1(SimulatorDriver::serial_number));
         link.SetLinkSettings(link_mode_bootloader);
         link.SetFTBaudRate();

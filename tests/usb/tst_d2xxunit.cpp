@@ -436,16 +436,16 @@ void TestD2XXUnit::sentMessage()
     link.open();
     LinkTestAccess::tx_buffer(link.unit).fill(0x5A);
 
-    QVERIFY(send_message(link.unit, link.console, text, n, purge));
+    QCOMPARE(send_message(link.unit, link.console, text, n, purge), LineStatus::Ok);
     QCOMPARE(link.driver.writes.size(), 1);
     QCOMPARE(spaced(link.driver.writes.first()), spaced(written));
     QCOMPARE(link.driver.calls.contains("purge:2"), purge);
     QCOMPARE(LinkTestAccess::tx_buffer(link.unit)[n], 0x5A); // decoded from the first byte, no further
     QCOMPARE(link.console.count(), 0);
 
-    // A write the bridge refuses is reported, and still counts as sent.
+    // A write the bridge refuses is reported, and the sender told so.
     link.driver.failNext("write", FT_IO_ERROR);
-    QVERIFY(send_message(link.unit, link.console, text, n, purge));
+    QCOMPARE(send_message(link.unit, link.console, text, n, purge), LineStatus::IoFailed);
     QCOMPARE(link.dialogs.messages, QStringList{"FT_Write - General IO error..."});
 }
 
@@ -463,7 +463,7 @@ void TestD2XXUnit::bypass()
     QFETCH(QByteArray, written);
     Link link;
     link.open();
-    QVERIFY(send_bypass(link.unit, link.console, on));
+    QCOMPARE(send_bypass(link.unit, link.console, on), LineStatus::Ok);
     QCOMPARE(link.driver.writes, QList<QByteArray>{written});
     QCOMPARE(link.console.count(), 0);
 }
