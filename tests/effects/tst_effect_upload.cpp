@@ -30,10 +30,16 @@ public:
     FT_STATUS write(FT_HANDLE handle, const std::uint8_t *buffer, std::uint32_t toWrite,
                     std::uint32_t &bytesWritten) override
     {
+        if (failWrites > 0) {
+            --failWrites;
+            bytesWritten = 0;
+            return FT_IO_ERROR;
+        }
         writes.append(QByteArray(reinterpret_cast<const char *>(buffer), int(toWrite)));
         return SimulatorDriver::write(handle, buffer, toWrite, bytesWritten);
     }
     QList<QByteArray> writes;
+    int failWrites = 0; // the next this many writes fail
 };
 
 QByteArray builtInImage(const QString &resource)
@@ -323,6 +329,79 @@ private slots:
         QCOMPARE(f.status(), QString("Upload Failed"));
         QVERIFY(!f.UploadCheckTimer.isActive());
         QVERIFY(f.connection.Timer_USB_Read.isActive());
+    }
+
+    // Every way out of both uploads puts back the check timer, the reception
+    // tick and the user's error-report switch; only the ways out without the
+    // pedal's answer leave "Upload Failed".
+    void everyExitRestores_data()
+    {
+        QTest::addColumn<bool>("file");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("answer");  // the confirmation
+        QTest::addColumn<QString>("trouble");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("writes");
+
+        const QString ok = QStringLiteral("Upload OK 0011\r\n");
+        const int yes = int(Answer::Yes), no = int(Answer::No);
+        for (bool file : {false, true}) {
+            const char *kind = file ? "file" : "catalogue";
+            // The catalogue upload asks for the status after the answer.
+            QTest::addRow("%s: answered", kind) << file << "" << yes << "" << ok << (file ? 2 : 3);
+            QTest::addRow("%s: No", kind) << file << "" << no << "" << "Status: " << 0;
+            QTest::addRow("%s: silent pedal", kind) << file << "silent" << yes << "" << "Upload Failed" << 2;
+            QTest::addRow("%s: bootloader holds the line", kind)
+                << file << "" << yes << "bootloader" << "Status: " << 0;
+            QTest::addRow("%s: bypass not written", kind)
+                << file << "" << yes << "write fails" << "Upload Failed" << 0;
+        }
+        QTest::addRow("catalogue: missing image") << false << "" << yes << "missing image" << "Upload Failed" << 1;
+        QTest::addRow("catalogue: status report fails") << false << "hex-letter-status" << yes << "" << ok << 3;
+    }
+
+    void everyExitRestores()
+    {
+        QFETCH(bool, file);
+        QFETCH(QString, fault);
+        QFETCH(int, answer);
+        QFETCH(QString, trouble);
+        QFETCH(QString, status);
+        QFETCH(int, writes);
+
+        Fixture f;
+        f.upload.limits.upload_answer = {150, 150, 300, 256};
+        f.link.report_usb_errors = false; // the user's choice
+        if (!fault.isEmpty())
+            QVERIFY(f.driver.model().faults().parse(fault, nullptr));
+        const std::optional<D2XXUnit::BootloaderSession> session =
+            trouble == "bootloader" ? f.link.acquire_bootloader() : std::nullopt;
+        if (trouble == "missing image")
+            f.selected = QStringLiteral("Quorvane KQ5 0099");
+        QTemporaryDir dir;
+        if (file)
+            f.dialogs.fileAnswers.enqueue(f.writeDat(dir, "effect.dat", imageBytes("QUORVANE_KQ5_0011")));
+        f.dialogs.answers.enqueue(Answer(answer));
+        if (trouble == "write fails")
+            f.driver.failWrites = 1;
+
+        try {
+            if (file)
+                f.upload.menuLoadAlgorithmFromFileClick();
+            else
+                f.upload.btnUploadClick();
+        } catch (const std::exception &) {
+            // Left to the default error report; the state is what counts here.
+        }
+
+        QCOMPARE(f.status(), status);
+        QCOMPARE(f.driver.writes.size(), writes);
+        QVERIFY(!f.UploadCheckTimer.isActive());
+        QVERIFY(f.connection.Timer_USB_Read.isActive());
+        QCOMPARE(f.link.report_usb_errors, false);
+        QVERIFY(!f.connection.exchange_busy());
+        if (trouble == "bootloader")
+            QCOMPARE(f.dialogs.messages, QStringList{bootloader_busy_text});
     }
 };
 
