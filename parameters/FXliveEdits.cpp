@@ -184,7 +184,7 @@ void TformFXsettings::cmbVariableWavePitchChange()
 void TformFXsettings::cut_box_changed(QCheckBox &box, ParameterRow row)
 {
     Handling h(*this, &box);
-    if (!h || m_filling_from_report || refused(row))
+    if (!h || m_filling_from_report || refused(row) || m_link.refuses_writers())
         return;
     // The cuts follow the tuning: without one the box will not stay set.
     if (ui->cmbGuitarTuning->currentIndex() == no_tuning_index) {

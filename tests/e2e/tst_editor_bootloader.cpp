@@ -1,86 +1,170 @@
 // While the virtual pedal waits in its bootloader for a firmware upgrade,
-// nothing but the upgrade may reach it: every other command of the editor
-// sends nothing and says why. Leaving the upgrade mode lets them through again.
+// nothing but the upgrade may reach it: every other command of the editor is
+// disabled, and started anyway it sends nothing and says why. Leaving the
+// upgrade mode lets them through again.
 
 #include "SimEditor.h"
 
+#include "console/TformPrint.h"
 #include "parameters/TformFXsettings.h"
 #include "protocol/Sender.h"
 #include "widgets/ArcDial.h"
 #include "widgets/ToggleSwitch.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QMenu>
 
 using namespace quorvane;
 using quorvane::test::pedal;
 using quorvane::test::SimEditor;
 
-class TestEditorBootloader : public QObject {
-    Q_OBJECT
-private slots:
-    void onlyTheUpgradeTalksToTheBootloader();
-};
+using Command = std::function<void(SimEditor &)>;
+Q_DECLARE_METATYPE(Command)
 
-void TestEditorBootloader::onlyTheUpgradeTalksToTheBootloader()
+namespace {
+
+// A control of any of the editor's windows, by name: enabled or not.
+bool control_enabled(SimEditor &e, const QString &name)
 {
-    SimEditor e(pedal(10));
+    for (QWidget *window : e.editor->windows()) {
+        QObject *o = window->findChild<QObject *>(name);
+        if (auto *menu = qobject_cast<QMenu *>(o))
+            return menu->menuAction()->isEnabled();
+        if (auto *action = qobject_cast<QAction *>(o))
+            return action->isEnabled();
+        if (auto *widget = qobject_cast<QWidget *>(o))
+            return widget->isEnabled();
+    }
+    qFatal("no control %s", qPrintable(name));
+}
+
+// Linked, then Upgrade Mode with Yes to the SHIFT question: the pedal
+// restarts into its bootloader and answers the hand-shake.
+void enter_bootloader(SimEditor &e)
+{
     e.link();
     QVERIFY(e.connection().is_linked);
-    QVERIFY(e.dialogs.messages.isEmpty());
-
-    // Upgrade Mode, Yes to the SHIFT question: the pedal restarts into its
-    // bootloader and answers the hand-shake.
     e.dialogs.answers.enqueue(Answer::Yes);
     e.trigger("menuFirmwareUpgradeMode");
     QCOMPARE(e.driver.model().mode(), PedalModel::Mode::Bootloader);
     QCOMPARE(e.dialogs.messages.size(), 1);
     e.dialogs.reset();
+}
 
-    TformFXsettings &fx = e.editor->fxSettings();
-    QAction *omni = e.main().menuMIDIchannel->actions().value(0);
-    QVERIFY(omni);
-    // Each command as the user starts it, whether or not its control is
-    // enabled at the moment: the refusal must not depend on that.
-    const QList<QPair<QString, std::function<void()>>> commands = {
-        {"Set Tuning", [&] { e.main().btnSetTuningClick(); }},
-        {"Upload Tuning Data", [&] { e.main().menuUploadTuningsDataClick(); }},
-        {"MIDI channel", [&] { omni->trigger(); }},
-        {"Bass", [&] { e.main().menuBass->trigger(); }},
-        {"Erase Settings", [&] { e.main().menuEraseSettingsClick(); }},
-        {"effect bypass switch",
-         [&] { fx.findChild<ToggleSwitch *>("swtBypass")->toggle(); }},
-        {"effect dial", [&] {
-             fx.findChild<ArcDial *>("dialDry")->turnClockwise(20);
-         }},
-        {"pitch list", [&] {
-             auto *list = fx.findChild<QComboBox *>("cmbVariableWavePitch");
-             list->setCurrentIndex(list->currentIndex() == 0 ? 1 : 0);
-         }},
+} // namespace
+
+class TestEditorBootloader : public QObject {
+    Q_OBJECT
+private slots:
+    void nothingButTheUpgradeReachesTheBootloader_data();
+    void nothingButTheUpgradeReachesTheBootloader();
+    void leavingTheModeLetsCommandsThrough();
+};
+
+void TestEditorBootloader::nothingButTheUpgradeReachesTheBootloader_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<Command>("command");
+
+    auto main_click = [](void (TformMain::*handler)()) {
+        return Command([handler](SimEditor &e) { (e.main().*handler)(); });
     };
-    const bool guitar = e.main().menuGuitar->isChecked(), bass = e.main().menuBass->isChecked();
-    const qint64 received = e.driver.model().bytesReceived();
-    for (const auto &[name, command] : commands) {
-        e.dialogs.reset();
-        // Any question is answered Yes: only the refusal may stop the command.
-        for (int i = 0; i < 3; ++i)
-            e.dialogs.answers.enqueue(Answer::Yes);
-        e.run(command);
-        QTest::qWait(250); // a dial's write goes out at the next throttle tick
-        QVERIFY2(e.dialogs.messages.contains(bootloader_busy_text), qPrintable(name));
-        QCOMPARE(e.driver.model().bytesReceived(), received);
+    auto fx = [](SimEditor &e) -> TformFXsettings & { return e.editor->fxSettings(); };
+
+    QTest::newRow("Upload Selected") << "btnUpload" << main_click(&TformMain::btnUploadClick);
+    QTest::newRow("Request") << "btnRequest" << main_click(&TformMain::btnRequestClick);
+    QTest::newRow("Assign") << "btnAssign" << main_click(&TformMain::btnAssignClick);
+    QTest::newRow("Save Parameters") << "btnSaveParameters" << main_click(&TformMain::btnSaveParametersClick);
+    QTest::newRow("Set Footswitch Mode") << "btnSetFootswitchMode"
+                                         << main_click(&TformMain::btnSetFootswitchModeClick);
+    QTest::newRow("Set Tuning") << "btnSetTuning" << main_click(&TformMain::btnSetTuningClick);
+    QTest::newRow("Load Effect From File") << "menuLoadAlgorithmFromFile"
+                                           << main_click(&TformMain::menuLoadAlgorithmFromFileClick);
+    QTest::newRow("Load Preset") << "menuLoadPreset" << main_click(&TformMain::menuLoadPresetClick);
+    QTest::newRow("Upload Tuning Data") << "menuUploadTuningsData"
+                                        << main_click(&TformMain::menuUploadTuningsDataClick);
+    QTest::newRow("Erase Settings") << "menuEraseSettings" << main_click(&TformMain::menuEraseSettingsClick);
+    QTest::newRow("MIDI channel") << "menuMIDI" << Command([](SimEditor &e) {
+        e.main().menuMIDIchannel->actions().value(0)->trigger();
+    });
+    QTest::newRow("Bass") << "menuInstrument" << Command([](SimEditor &e) { e.main().menuBass->trigger(); });
+    QTest::newRow("console: Read") << "btnReadEEPROM" << Command([](SimEditor &e) {
+        e.editor->consoleWindow().btnReadEEPROMClick();
+    });
+    QTest::newRow("console: Erase") << "btnEraseEeprom" << Command([](SimEditor &e) {
+        e.editor->consoleWindow().btnEraseEepromClick();
+    });
+    QTest::newRow("effect dial") << "dialDry" << Command([fx](SimEditor &e) {
+        fx(e).findChild<ArcDial *>("dialDry")->turnClockwise(20);
+        fx(e).flush_dial_writes(); // the throttle's tick, driven
+    });
+    QTest::newRow("effect switch") << "swtWave" << Command([fx](SimEditor &e) {
+        fx(e).findChild<ToggleSwitch *>("swtWave")->toggle();
+    });
+    QTest::newRow("bypass switch") << "swtBypass" << Command([fx](SimEditor &e) {
+        fx(e).findChild<ToggleSwitch *>("swtBypass")->toggle();
+    });
+    QTest::newRow("effect list") << "cmbVariableWavePitch" << Command([fx](SimEditor &e) {
+        auto *list = fx(e).findChild<QComboBox *>("cmbVariableWavePitch");
+        list->setCurrentIndex(list->currentIndex() == 0 ? 1 : 0);
+    });
+    QTest::newRow("effect check box") << "chkHighNoteCut" << Command([fx](SimEditor &e) {
+        fx(e).findChild<QCheckBox *>("chkHighNoteCut")->toggle();
+    });
+}
+
+void TestEditorBootloader::nothingButTheUpgradeReachesTheBootloader()
+{
+    QFETCH(QString, control);
+    QFETCH(Command, command);
+
+    SimEditor e(pedal(10));
+    enter_bootloader(e);
+    // The upgrade's own items stay.
+    QVERIFY(e.enabled("menuFirmwareUpgradeMode"));
+    QVERIFY(e.enabled("menuStartFirmwareUpgrade"));
+
+    QVERIFY2(!control_enabled(e, control), qPrintable(control + " is enabled"));
+
+    // Started anyway: every question is answered Yes and every file dialog
+    // picks a valid file, so only the refusal can stop it.
+    for (int i = 0; i < 3; ++i)
+        e.dialogs.answers.enqueue(Answer::Yes);
+    const QString dat = e.home.filePath("effect.dat");
+    {
+        QFile f(dat);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(PedalModel::builtInEffectImage(11));
     }
+    e.dialogs.fileAnswers.enqueue(dat);
+    const qint64 received = e.driver.model().bytesReceived();
+    e.run([&] { command(e); });
+    QCOMPARE(e.driver.model().bytesReceived(), received);
+    QCOMPARE(e.dialogs.messages, QStringList{bootloader_busy_text});
+    QCOMPARE(e.driver.model().mode(), PedalModel::Mode::Bootloader);
+}
+
+void TestEditorBootloader::leavingTheModeLetsCommandsThrough()
+{
+    SimEditor e(pedal(10));
+    enter_bootloader(e);
+    const bool guitar = e.main().menuGuitar->isChecked(), bass = e.main().menuBass->isChecked();
+    e.run([&] { e.main().menuBass->trigger(); });
     // The instrument menu still shows the choice in force.
     QCOMPARE(e.main().menuGuitar->isChecked(), guitar);
     QCOMPARE(e.main().menuBass->isChecked(), bass);
-    QCOMPARE(e.driver.model().mode(), PedalModel::Mode::Bootloader);
 
-    // Leaving the upgrade mode (the line is back to the firmware's settings)
-    // lets the commands through again.
+    // The user restarts the pedal into its firmware and leaves the mode.
     e.dialogs.reset();
-    e.driver.model().powerCycle(); // the user restarts the pedal into its firmware
+    e.driver.model().powerCycle();
+    const qint64 received = e.driver.model().bytesReceived();
     e.run([&] { e.main().menuFirmwareUpgradeModeClick(); });
     QVERIFY(!e.connection().bootloader_mode);
+    for (const char *name : {"btnUpload", "btnRequest", "btnSetTuning", "menuLoadAlgorithmFromFile",
+                             "menuLoadPreset", "menuEraseSettings", "btnReadEEPROM", "dialDry"})
+        QVERIFY2(control_enabled(e, name), name);
     e.dialogs.answers.enqueue(Answer::Yes);
     e.run([&] { e.main().btnSetTuningClick(); });
     QVERIFY(!e.dialogs.messages.contains(bootloader_busy_text));
