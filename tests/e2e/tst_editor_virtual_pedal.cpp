@@ -5,7 +5,10 @@
 #include "SimEditor.h"
 
 #include "app/EditorApplication.h"
+#include "parameters/ParameterModel.h"
+#include "parameters/TformFXsettings.h"
 #include "usb/D2XXUnit.h"
+#include "widgets/ArcDial.h"
 
 #include <QListWidget>
 
@@ -30,6 +33,7 @@ private slots:
     void uploadOpensTheEffectWindow();
     void conversionErrorLeavesEditorWorking();
     void unpluggedPedalUnlinks();
+    void pendingDialWriteGoesBeforeTheReport();
 };
 
 void TestLinkVirtualPedal::scanLinkRequestUnlink()
@@ -182,6 +186,31 @@ void TestLinkVirtualPedal::unpluggedPedalUnlinks()
     QCOMPARE(e.text("lblDeviceName"), pedal_name);
     QVERIFY(e.enabled("menuScan") && e.enabled("menuConnect") && !e.enabled("menuDisconnect"));
     QVERIFY(!e.connection().Timer_USB_Read.isActive());
+}
+
+void TestLinkVirtualPedal::pendingDialWriteGoesBeforeTheReport()
+{
+    SimEditor e(pedal());
+    e.link();
+    auto *dry = e.editor->fxSettings().findChild<ArcDial *>("dialDry");
+    QVERIFY(dry && dry->isEnabled());
+    const std::uint32_t before = e.driver.model().settings().words[0];
+    // The dial's write still waits for the throttle when Request is pressed.
+    e.run([&] {
+        dry->turnClockwise(40);
+        e.main().btnRequestClick();
+    });
+    const int angle = dry->angle();
+    const std::uint32_t played = e.driver.model().settings().words[0];
+    QVERIFY(played != before);
+    // The pedal took the write before the request, and the report shows what
+    // it plays: the dial stays where the user turned it.
+    const QStringList received = e.driver.model().log().filter(QStringLiteral("recv "));
+    const qsizetype write = received.indexOf(QRegularExpression("recv 01 .*"));
+    QVERIFY(write >= 0 && write < received.lastIndexOf("recv 02 00"));
+    QCOMPARE(e.editor->parameters().value(ParameterRow::dry), played);
+    QCOMPARE(dry->angle(), angle);
+    QVERIFY(e.dialogs.messages.isEmpty());
 }
 
 int main(int argc, char *argv[])
