@@ -111,7 +111,10 @@ void DeviceConnection::ScanForDevices()
 void DeviceConnection::scan_failed(FT_STATUS status)
 {
     // Told whatever the report switch says: the user asked for the scan.
-    const QString text = QStringLiteral("Scan failed: ") + ft_status_text(status).trimmed();
+    QString reason = ft_status_text(status).trimmed();
+    if (reason.startsWith(QLatin1String("- ")))
+        reason.remove(0, 2);
+    const QString text = QStringLiteral("Scan failed: ") + reason;
     m_console.print_to_console(text);
     m_dialogs.message(text);
     controls.setText(QStringLiteral("lblDeviceName"), no_device);

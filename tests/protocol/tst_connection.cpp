@@ -109,6 +109,8 @@ private slots:
     void startupListing();
     void scan_data();
     void scan();
+    void scanFailureIsTold_data();
+    void scanFailureIsTold();
     void linkUnlinkLink();
     void failedOpenStopsTheLink_data();
     void failedOpenStopsTheLink();
@@ -164,6 +166,26 @@ void TestConnection::scan_data()
     QTest::newRow("two") << QStringList{"SN1", "SN2"}
                          << QStringList{"Bridge SN1 found, click Link", "Bridge SN2 found, click Link"}
                          << "Bridge SN2";
+}
+
+void TestConnection::scanFailureIsTold_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::newRow("count") << "count";
+    QTest::newRow("serial number") << "serial";
+    QTest::newRow("description") << "description";
+}
+
+void TestConnection::scanFailureIsTold()
+{
+    QFETCH(QString, operation);
+    Fixture f;
+    f.link.report_usb_errors = false; // told all the same
+    f.driver.failAlways(operation, FT_IO_ERROR);
+    f.connection.menuScanClick();
+    QCOMPARE(f.dialogs.messages, QStringList{"Scan failed: General IO error..."});
+    QCOMPARE(f.label("lblDeviceName")->text(), QString("No device found"));
+    QVERIFY(!f.enabled("menuConnect"));
 }
 
 void TestConnection::scan()
