@@ -3,6 +3,7 @@
 #include "app/EditorApplication.h"
 #include "app/Preferences.h"
 #include "app/TformMain.h"
+#include "platform/Dialogs.h"
 #include "console/ConsoleLog.h"
 #include "console/TformPrint.h"
 #include "effects/Catalogue.h"
@@ -30,6 +31,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 #include <QWidget>
 
 namespace quorvane {
@@ -177,6 +179,10 @@ Editor::Editor(const EditorDeps &deps)
     // While the pedal's bootloader holds the line, everything that would send
     // to its firmware is disabled (and the link refuses it anyway).
     m_upgrade->hooks.bootloader_listening = [this](bool on) { bootloader_listening(on); };
+    m_upgrade->hooks.transfer_running = [this](bool on) {
+        if (!on)
+            transfer_ended();
+    };
 
     // Closing the main window ends the program, whatever else is open.
     for (QWidget *window : std::as_const(m_windows))
@@ -227,6 +233,39 @@ void Editor::bootloader_listening(bool on)
     for (QAction *a : actions)
         a->setEnabled(m_sender_states.value(k++) && linked);
     m_fx_settings->enable_effect_controls(linked);
+}
+
+bool Editor::may_quit()
+{
+    if (!m_upgrade->transfer_running())
+        return true;
+    if (m_dialogs.confirm(quit_during_upgrade_question) == Answer::No)
+        return false;
+    m_quit_after_transfer = true;
+    m_upgrade->stop_transfer();
+    return false;
+}
+
+void Editor::transfer_ended()
+{
+    // The transfer's own handler is still unwinding: act once it has.
+    if (m_quit_after_transfer)
+        QTimer::singleShot(0, m_main.get(), [this] { quit_after_stopped_transfer(); });
+    else if (!m_main->isVisible())
+        QTimer::singleShot(0, m_main.get(), [] { QCoreApplication::quit(); });
+}
+
+void Editor::quit_after_stopped_transfer()
+{
+    m_quit_after_transfer = false;
+    // The pedal stays in its bootloader; the editor's line goes back to the
+    // firmware's settings and the port is closed, so that the next start
+    // finds it free.
+    m_upgrade->leave_upgrade_mode();
+    if (m_connection->is_linked)
+        m_connection->menuDisconnectClick();
+    m_console->print_to_console(QStringLiteral("Quit during the firmware upgrade: the pedal waits in its bootloader"));
+    m_main->close();
 }
 
 QWidget &Editor::fxSettingsWindow()

@@ -65,6 +65,12 @@ public:
     // Shows the main window, the only window visible at start.
     void show();
 
+    // Asked when the main window is closed. During a firmware transfer the
+    // user chooses: No goes on; Yes stops the transfer at its next chunk,
+    // leaves the pedal in its bootloader for a retry, puts the line back,
+    // closes the port and then quits (false now, the quit follows).
+    bool may_quit();
+
     BridgeDriver &driver() { return m_driver; }
     Dialogs &dialogs() { return m_dialogs; }
     Shell &shell() { return m_shell; }
@@ -105,6 +111,8 @@ private:
     // Disables (on) or gives back (off) every command that would send to the
     // pedal's firmware while its bootloader holds the line.
     void bootloader_listening(bool on);
+    void transfer_ended();
+    void quit_after_stopped_transfer();
 
     BridgeDriver &m_driver;
     Dialogs &m_dialogs;
@@ -112,6 +120,7 @@ private:
     QString m_update_server;
     TimeLimits m_limits;
     bool m_senders_held = false;
+    bool m_quit_after_transfer = false;
     QList<bool> m_sender_states;
 
     std::unique_ptr<D2XXUnit> m_link;

@@ -26,6 +26,7 @@
 #include "usb/D2XXUnit.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QTimer>
 
@@ -427,6 +428,15 @@ void TformMain::menuFirmwareUpgradeModeClick()
 void TformMain::menuStartFirmwareUpgradeClick()
 {
     m_editor.upgrade().menuStartFirmwareUpgradeClick();
+}
+
+void TformMain::closeEvent(QCloseEvent *event)
+{
+    if (!m_editor.may_quit()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 } // namespace quorvane

@@ -101,6 +101,8 @@ public slots:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // During a firmware transfer the editor asks first (Editor::may_quit).
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void wire();

@@ -223,6 +223,8 @@ bool FirmwareUpgrade::BootloaderWriteFirmware()
     m_console.print_without_scroll(QString());
     bootloader_address = flash_start_address;
     for (std::uint32_t k = 0; k < num_of_chunks && k < firmware_chunks.size(); ++k) {
+        if (stop_requested)
+            return fail(QStringLiteral("chunk %1").arg(k), QStringLiteral("stopped by the user"));
         if (progress)
             progress(int(k), int(num_of_chunks));
         const QString step =

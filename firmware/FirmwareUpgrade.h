@@ -105,6 +105,9 @@ public:
     std::uint32_t num_of_bytes_last_chunk = 0;
     std::vector<FirmwareChunk> firmware_chunks;
 
+    // Set to end BootloaderWriteFirmware before its next chunk.
+    bool stop_requested = false;
+
     // "step: reason" of the last operation that failed.
     QString failure;
     BootloaderReply last_reply;

@@ -35,8 +35,12 @@ void TformFirmwareUpgrade::FormShow()
 
 void TformFirmwareUpgrade::FirmwareSelect()
 {
-    if (m_procedure)
-        m_procedure->FirmwareSelect(m_ui->cmbFirmwareChoose->currentText());
+    if (!m_procedure || m_procedure->FirmwareSelect(m_ui->cmbFirmwareChoose->currentText()))
+        return;
+    // Refused during a transfer: the list shows the image being written.
+    const QSignalBlocker blocker(m_ui->cmbFirmwareChoose);
+    m_ui->cmbFirmwareChoose->setCurrentIndex(
+        m_ui->cmbFirmwareChoose->findText(m_procedure->firmware_resource_name));
 }
 
 void TformFirmwareUpgrade::btnUpgradeFirmwareClick()

@@ -9,6 +9,7 @@
 #include "protocol/TimeLimits.h"
 #include "usb/D2XXUnit.h"
 
+#include <QComboBox>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -226,8 +227,14 @@ void UpgradeProcedure::menuStartFirmwareUpgradeClick()
     m_window->activateWindow();
 }
 
-void UpgradeProcedure::FirmwareSelect(const QString &item_text)
+bool UpgradeProcedure::FirmwareSelect(const QString &item_text)
 {
+    if (m_transfer_running) {
+        m_console.print_to_console(
+            QStringLiteral("The firmware image cannot change while it is being written: %1 stays")
+                .arg(firmware_resource_name));
+        return false;
+    }
     firmware_resource_name = item_text;
     const qsizetype length = item_text.size();
     if (length >= 10 && length <= 12) {
@@ -238,18 +245,19 @@ void UpgradeProcedure::FirmwareSelect(const QString &item_text)
     }
     m_console.print_to_console(QStringLiteral("Firmware Version(DEC): %1").arg(firmware_version));
     m_console.print_to_console(firmware_resource_name);
+    return true;
 }
 
 bool UpgradeProcedure::fail_upgrade(bool saved_report_switch)
 {
-    m_transfer_running = false;
-    if (hooks.transfer_running)
-        hooks.transfer_running(false);
     m_needs_resync = true;
     m_link.report_usb_errors = saved_report_switch;
-    if (m_window)
-        m_window->btnUpgradeFirmware()->setEnabled(true);
-    m_dialogs.message(upgrade_failed_prefix + m_client.failure);
+    // A stop the user asked for (to quit) is no failure to show.
+    if (m_stop_requested)
+        m_console.print_to_console(QStringLiteral("Firmware upgrade stopped: ") + m_client.failure);
+    else
+        m_dialogs.message(upgrade_failed_prefix + m_client.failure);
+    set_transfer_running(false);
     return false;
 }
 
@@ -263,24 +271,26 @@ bool UpgradeProcedure::btnUpgradeFirmwareClick()
         return false;
     }
 
+    // The image and its version are the ones chosen now; the list is
+    // closed until the transfer ends.
+    const QString image_name = firmware_resource_name;
+    const int version = firmware_version;
     auto hold = hold_exchange();
     const bool saved_report_switch = m_link.report_usb_errors;
     m_link.report_usb_errors = false;
-    m_transfer_running = true;
-    if (hooks.transfer_running)
-        hooks.transfer_running(true);
-    if (m_window)
-        m_window->btnUpgradeFirmware()->setEnabled(false);
+    m_stop_requested = false;
+    m_client.stop_requested = false;
+    set_transfer_running(true);
 
     // Nothing is erased before the image is known to fit.
-    if (!m_client.LoadFirmwareImage(firmware_resource_name))
+    if (!m_client.LoadFirmwareImage(image_name))
         return fail_upgrade(saved_report_switch);
     if (const QString problem = m_client.image_fit_problem(); !problem.isEmpty()) {
         m_client.failure = QStringLiteral("image: ") + problem;
         return fail_upgrade(saved_report_switch);
     }
-    if (firmware_version < 1 || firmware_version > 255) {
-        m_client.failure = QStringLiteral("version record: %1 is no firmware version").arg(firmware_version);
+    if (version < 1 || version > 255) {
+        m_client.failure = QStringLiteral("version record: %1 is no firmware version").arg(version);
         return fail_upgrade(saved_report_switch);
     }
     // After a failed attempt the bootloader may be anywhere in its command loop.
@@ -288,7 +298,7 @@ bool UpgradeProcedure::btnUpgradeFirmwareClick()
         return fail_upgrade(saved_report_switch);
 
     if (!m_client.SplitFirmwareInChunks() || !m_client.BootloaderEraseAll() ||
-        !m_client.BootloaderWriteFirmware() || !m_client.BootloaderWriteVersion(firmware_version))
+        !m_client.BootloaderWriteFirmware() || !m_client.BootloaderWriteVersion(version))
         return fail_upgrade(saved_report_switch);
 
     pause_ms(pauses::before_go_ms);
@@ -297,29 +307,52 @@ bool UpgradeProcedure::btnUpgradeFirmwareClick()
         return fail_upgrade(saved_report_switch);
 
     // The pedal runs its new firmware: back to the firmware's line.
-    m_transfer_running = false;
-    if (hooks.transfer_running)
-        hooks.transfer_running(false);
+    set_transfer_running(false);
     set_in_bootloader(false);
     m_needs_resync = false;
     m_link.report_usb_errors = saved_report_switch;
     m_link.SetLinkSettings(link_mode_normal);
     m_link.SetFTDataCharacteristics();
+    // The mode ends after the status report, and also when the report fails.
+    struct EndMode {
+        UpgradeProcedure &p;
+        ~EndMode()
+        {
+            p.set_tick(true);
+            if (p.m_window) {
+                p.m_window->ProgressBar1()->setValue(0);
+                p.m_window->hide();
+            }
+            p.set_mode_checked(false);
+            p.set_start_enabled(false);
+            p.m_state.bootloader_mode = false;
+            p.m_state.upgrade_mode_pending = false;
+            p.set_request_upload(true);
+        }
+    } end_mode{*this};
     if (hooks.request_status)
         hooks.request_status();
-
-    set_tick(true);
-    if (m_window) {
-        m_window->btnUpgradeFirmware()->setEnabled(true);
-        m_window->ProgressBar1()->setValue(0);
-        m_window->hide();
-    }
-    set_mode_checked(false);
-    set_start_enabled(false);
-    m_state.bootloader_mode = false;
-    m_state.upgrade_mode_pending = false;
-    set_request_upload(true);
     return true;
+}
+
+void UpgradeProcedure::set_transfer_running(bool on)
+{
+    m_transfer_running = on;
+    if (m_window) {
+        m_window->btnUpgradeFirmware()->setEnabled(!on);
+        m_window->cmbFirmwareChoose()->setEnabled(!on);
+    }
+    if (hooks.transfer_running)
+        hooks.transfer_running(on);
+}
+
+void UpgradeProcedure::stop_transfer()
+{
+    if (!m_transfer_running)
+        return;
+    m_stop_requested = true;
+    m_client.stop_requested = true;
+    m_console.print_to_console(QStringLiteral("Stopping the firmware upgrade at the next chunk"));
 }
 
 bool UpgradeProcedure::FormClose()

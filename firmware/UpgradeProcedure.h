@@ -61,6 +61,8 @@ inline const QString already_listening_text =
 inline const QString upgrade_complete_text =
     QStringLiteral("Firmware Upgrade Complete, device will now restart");
 inline const QString upgrade_failed_prefix = QStringLiteral("Firmware upgrade failed: ");
+inline const QString quit_during_upgrade_question =
+    QStringLiteral("A firmware upgrade is running. Stop it and quit?");
 inline const QString transfer_running_text =
     QStringLiteral("A firmware transfer is running: wait for it to end.");
 // The request that makes the pedal's firmware (9 or newer) start its bootloader.
@@ -91,11 +93,19 @@ public:
     void menuStartFirmwareUpgradeClick();
 
     // Upgrade window.
-    void FirmwareSelect(const QString &item_text);
+    // Takes the list's choice; refused (false) while a transfer runs: the
+    // image being written and its version record stay as chosen.
+    bool FirmwareSelect(const QString &item_text);
     // The upgrade; returns whether it completed.
     bool btnUpgradeFirmwareClick();
     // Closing the window: refused (false) while a transfer runs.
     bool FormClose();
+    // Ends a running transfer at the next chunk boundary, as a failure that
+    // leaves the pedal in its bootloader for a later retry; nothing is shown.
+    void stop_transfer();
+    // Leaves the upgrade mode: the line back to the firmware's settings,
+    // nothing sent (the pedal stays where it is).
+    void leave_upgrade_mode();
 
     bool upgrade_mode_checked() const { return m_mode_checked; }
     bool transfer_running() const { return m_transfer_running; }
@@ -117,11 +127,11 @@ private:
     void release_line();
     bool exchange_busy() const { return m_exchange && m_exchange->exchange_busy(); }
     std::optional<ExchangeGuard::Hold> hold_exchange();
-    void leave_upgrade_mode();
     void restore_normal_line();
     void set_in_bootloader(bool on);
     bool fail_upgrade(bool saved_report_switch);
     void set_mode_checked(bool checked);
+    void set_transfer_running(bool on);
     void set_start_enabled(bool enabled);
     void set_request_upload(bool enabled);
     void set_tick(bool on);
@@ -139,6 +149,7 @@ private:
     bool m_in_bootloader = false;
     bool m_transfer_running = false;
     bool m_needs_resync = false;
+    bool m_stop_requested = false;
 };
 
 } // namespace quorvane
