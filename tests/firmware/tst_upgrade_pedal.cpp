@@ -124,6 +124,10 @@ private slots:
     void toFirmware8AndBack();
     void failureThenRetry_data();
     void failureThenRetry();
+    void nackAtTheEnd_data();
+    void nackAtTheEnd();
+    void listIsClosedDuringTheTransfer();
+    void joinsABootloaderSynchronisedBefore();
 };
 
 void TestUpgradePedal::upgradeModeWithCurrentFirmware()
@@ -273,6 +277,95 @@ void TestUpgradePedal::failureThenRetry()
     QCOMPARE(rig.dialogs.messages.first(), upgrade_complete_text);
     rig.expectFirmware(10);
     QVERIFY(rig.pedal().flashMatchesBuiltInImage());
+}
+
+void TestUpgradePedal::nackAtTheEnd_data()
+{
+    QTest::addColumn<int>("step");
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("version record") << int(PedalFaults::NackStep::Version)
+                                    << QStringList{upgrade_failed_prefix +
+                                                   "version record: the bootloader answered NOT ACK"};
+    // The image and its record are written before Go: the user has been told
+    // so, and then that the start failed.
+    QTest::newRow("go") << int(PedalFaults::NackStep::Go)
+                        << QStringList{upgrade_complete_text,
+                                       upgrade_failed_prefix + "start: the bootloader answered NOT ACK"};
+}
+
+void TestUpgradePedal::nackAtTheEnd()
+{
+    QFETCH(int, step);
+    QFETCH(QStringList, messages);
+    Rig rig({.firmware = 10});
+    rig.linkUp();
+    rig.enterUpgradeMode();
+    rig.pedal().faults().nackAt = PedalFaults::NackStep(step);
+
+    QVERIFY(!rig.upgradeTo(QStringLiteral("Firmware_9")));
+    QCOMPARE(rig.dialogs.messages, messages);
+    // Left for a retry: the pedal in its bootloader, the mode on, the window
+    // open with its button and list, the line still the bootloader's.
+    QCOMPARE(rig.pedal().mode(), PedalModel::Mode::Bootloader);
+    QVERIFY(rig.connection.bootloader_mode);
+    QVERIFY(rig.procedure.pedal_in_bootloader());
+    QVERIFY(rig.link.bootloader_holds_line());
+    QCOMPARE(rig.link.link_parity, FT_PARITY_EVEN);
+    QVERIFY(rig.window.isVisible());
+    QVERIFY(rig.window.btnUpgradeFirmware()->isEnabled());
+    QVERIFY(rig.window.cmbFirmwareChoose()->isEnabled());
+    QVERIFY(!rig.connection.Timer_USB_Read.isActive());
+
+    rig.dialogs.reset();
+    QVERIFY(rig.upgradeTo(QStringLiteral("Firmware_9")));
+    rig.expectFirmware(9);
+    QVERIFY(rig.pedal().flashMatchesBuiltInImage());
+}
+
+void TestUpgradePedal::listIsClosedDuringTheTransfer()
+{
+    Rig rig({.firmware = 10});
+    rig.linkUp();
+    rig.enterUpgradeMode();
+    bool closed = false;
+    QObject::connect(rig.window.ProgressBar1(), &QProgressBar::valueChanged, &rig.window, [&](int value) {
+        if (value != 20)
+            return;
+        closed = !rig.window.cmbFirmwareChoose()->isEnabled() && !rig.window.btnUpgradeFirmware()->isEnabled();
+        // Picked anyway, while Firmware_10 is being written.
+        rig.window.cmbFirmwareChoose()->setCurrentText(QStringLiteral("Firmware_8"));
+    });
+    QVERIFY(rig.upgradeTo(QStringLiteral("Firmware_10")));
+    QVERIFY(closed);
+    // The record matches the image that was written.
+    rig.expectFirmware(10);
+    QVERIFY(rig.pedal().flashMatchesBuiltInImage());
+    QCOMPARE(rig.window.cmbFirmwareChoose()->currentText(), QStringLiteral("Firmware_10"));
+    QVERIFY(rig.window.cmbFirmwareChoose()->isEnabled());
+}
+
+void TestUpgradePedal::joinsABootloaderSynchronisedBefore()
+{
+    // A host synchronised the bootloader and went away (a failed upgrade, an
+    // editor restarted since): it now takes 0x7F as a command.
+    Rig rig({.firmware = 7, .bootloader = true});
+    rig.pedal().setBaudRate(115200);
+    rig.pedal().setDataCharacteristics(8, 0, 2);
+    rig.pedal().receive(QByteArray(1, '\x7F'));
+    QTRY_VERIFY(rig.pedal().bytesAvailable() > 0);
+    QCOMPARE(rig.pedal().takeOutput(), QByteArray(1, '\x79'));
+
+    rig.procedure.menuFirmwareUpgradeModeClick();
+    QVERIFY(rig.connection.upgrade_mode_pending);
+    rig.procedure.client().command_limits = {300, 300, 300, 1};
+    rig.linkUp();
+    QCOMPARE(rig.dialogs.messages, QStringList{bootloader_linked_text});
+    QVERIFY(rig.console.lines().contains(already_listening_text));
+    QVERIFY(rig.procedure.pedal_in_bootloader());
+
+    rig.dialogs.reset();
+    QVERIFY(rig.upgradeTo(QStringLiteral("Firmware_10")));
+    rig.expectFirmware(10);
 }
 
 QTEST_MAIN(TestUpgradePedal)
