@@ -265,6 +265,9 @@ void Editor::quit_after_stopped_transfer()
     if (m_connection->is_linked)
         m_connection->menuDisconnectClick();
     m_console->print_to_console(QStringLiteral("Quit during the firmware upgrade: the pedal waits in its bootloader"));
+    for (QWidget *window : std::as_const(m_windows))
+        if (window != m_main.get())
+            window->close();
     m_main->close();
 }
 

@@ -6,6 +6,8 @@
 #include "SimEditor.h"
 
 #include "console/TformPrint.h"
+#include "firmware/TformFirmwareUpgrade.h"
+#include "firmware/UpgradeProcedure.h"
 #include "parameters/TformFXsettings.h"
 #include "protocol/Sender.h"
 #include "widgets/ArcDial.h"
@@ -15,6 +17,8 @@
 #include <QComboBox>
 #include <QFile>
 #include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
 
 using namespace quorvane;
 using quorvane::test::pedal;
@@ -61,6 +65,8 @@ private slots:
     void nothingButTheUpgradeReachesTheBootloader_data();
     void nothingButTheUpgradeReachesTheBootloader();
     void leavingTheModeLetsCommandsThrough();
+    void quittingDuringTheTransfer_data();
+    void quittingDuringTheTransfer();
 };
 
 void TestEditorBootloader::nothingButTheUpgradeReachesTheBootloader_data()
@@ -169,6 +175,58 @@ void TestEditorBootloader::leavingTheModeLetsCommandsThrough()
     e.run([&] { e.main().btnSetTuningClick(); });
     QVERIFY(!e.dialogs.messages.contains(bootloader_busy_text));
     QVERIFY(e.driver.model().bytesReceived() > received);
+}
+
+void TestEditorBootloader::quittingDuringTheTransfer_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::newRow("No: the upgrade goes on") << int(Answer::No);
+    QTest::newRow("Yes: stop and quit") << int(Answer::Yes);
+}
+
+void TestEditorBootloader::quittingDuringTheTransfer()
+{
+    QFETCH(int, answer);
+    SimEditor e(pedal(10));
+    enter_bootloader(e);
+    e.trigger("menuStartFirmwareUpgrade");
+    TformFirmwareUpgrade &window = e.editor->firmwareUpgradeWindow();
+    QVERIFY(window.isVisible());
+    window.cmbFirmwareChoose()->setCurrentText(QStringLiteral("Firmware_9"));
+
+    // The user closes the main window while chunk 20 is on its way.
+    bool asked = false;
+    QObject::connect(window.ProgressBar1(), &QProgressBar::valueChanged, &window, [&](int value) {
+        if (value != 20 || asked)
+            return;
+        asked = true;
+        e.dialogs.answers.enqueue(Answer(answer));
+        e.main().close();
+    });
+    e.run([&] { window.btnUpgradeFirmware()->click(); });
+    QVERIFY(asked);
+    QVERIFY(e.dialogs.questions.contains(quit_during_upgrade_question));
+
+    const bool go_sent = e.driver.model().log().contains(QStringLiteral("recv 21 DE"));
+    if (Answer(answer) == Answer::No) {
+        QVERIFY(e.main().isVisible());
+        QVERIFY(go_sent);
+        QCOMPARE(e.driver.model().firmwareVersion(), 9);
+        QCOMPARE(e.driver.model().mode(), PedalModel::Mode::Firmware);
+        return;
+    }
+    // Stopped at the chunk boundary: no failure box, the pedal waits in its
+    // bootloader for a retry, the port is closed and no window is left.
+    QTRY_VERIFY(!e.main().isVisible());
+    QVERIFY(!go_sent);
+    QVERIFY(!e.dialogs.messages.contains(upgrade_complete_text));
+    QVERIFY(e.dialogs.messages.filter(upgrade_failed_prefix).isEmpty());
+    QCOMPARE(e.driver.model().mode(), PedalModel::Mode::Bootloader);
+    QVERIFY(!e.connection().is_linked);
+    QVERIFY(!e.editor->link().bootloader_holds_line());
+    QCOMPARE(e.editor->link().link_parity, FT_PARITY_NONE);
+    for (QWidget *w : e.editor->windows())
+        QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
 }
 
 QTEST_MAIN(TestEditorBootloader)
