@@ -13,8 +13,8 @@ namespace quorvane {
 struct TimeLimits {
     // First byte, quiet between pieces, whole reply, byte cap.
     // The status reply: 83 values of at most three digits, each with CR LF,
-    // fit the cap with room for a pedal that pads its lines.
-    ReplyLimits status{2000, 2000, 6000, 1024};
+    // take at most 415 bytes.
+    ReplyLimits status{2000, 2000, 6000, 512};
     // The upload answer ("Upload OK 0011\r\n"): a pedal may store the image
     // for a long while before it answers; the answer ends at its line feed.
     ReplyLimits upload_answer{30000, 2000, 35000, 256};
