@@ -193,7 +193,13 @@ PedalModel::PedalModel(const PedalOptions &options, Clock clock)
 
     if (m_options.faults.unplugAfter == 0)
         m_unplugged = true;
-    powerCycle(options.bootloader);
+    powerCycle(options.bootloader || options.bootloaderSynced);
+    if (options.bootloaderSynced) {
+        // A host synchronised at the editor's rate and went away.
+        m_bootBaud = 115200;
+        m_boot = Boot::Command;
+        note(QStringLiteral("bootloader synchronised already, in its command loop"));
+    }
 }
 
 std::uint16_t PedalModel::toDigits(int number)
@@ -1004,13 +1010,10 @@ void PedalModel::bootloaderByte(std::uint8_t b, qint64 at)
         return;
 
     case Boot::Command:
-        if (m_bootBuf.size() == 1) {
-            if (b == 0x7F) { // synchronised already
-                logBytes("recv", m_bootBuf);
-                return refuse(QStringLiteral("already synchronised"));
-            }
+        // Once synchronised, every byte is a command or its complement; a new
+        // 0x7F is a command byte like any other and waits for its complement.
+        if (m_bootBuf.size() == 1)
             return;
-        }
         logBytes("recv", m_bootBuf);
         if ((std::uint8_t(m_bootBuf[0]) ^ b) != 0xFF)
             return refuse(QStringLiteral("command complement"));

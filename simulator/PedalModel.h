@@ -45,6 +45,9 @@ struct PedalOptions {
     int algorithm = 11;    // effect algorithm in the settings memory, 0 = none
     int effect = 0;        // selected effect number
     bool bootloader = false; // start in the bootloader (held in upgrade mode)
+    // Start in the bootloader as a host left it after its synchronisation byte:
+    // already in the command loop, where a new 0x7F is a command byte.
+    bool bootloaderSynced = false;
     bool paced = false;    // model the line's bit times and the bridge's latency
     int latencyMs = 16;    // the bridge's receive latency when paced
     // When paced, flash erase and programming take their time (as a real

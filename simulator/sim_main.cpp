@@ -85,6 +85,9 @@ int main(int argc, char *argv[])
                                     QStringLiteral("N"), QStringLiteral("0"));
     const QCommandLineOption bootloader(QStringLiteral("bootloader"),
                                         QStringLiteral("Start in the bootloader, as a pedal held in upgrade mode."));
+    const QCommandLineOption bootloaderSynced(QStringLiteral("bootloader-synced"),
+                                              QStringLiteral("Start in the bootloader as a host left it after synchronising "
+                                                             "(implies --bootloader): a new 0x7F is taken as a command byte."));
     const QCommandLineOption paced(QStringLiteral("paced"),
                                    QStringLiteral("Pace the traffic as the real line and bridge would."));
     const QCommandLineOption latency(QStringLiteral("latency-ms"),
@@ -99,7 +102,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption log(QStringLiteral("log"),
                                  QStringLiteral("Write every message received and sent to FILE, one line each."),
                                  QStringLiteral("FILE"));
-    parser.addOptions({firmware, algorithm, effect, bootloader, paced, latency, instantFlash, fault, log});
+    parser.addOptions({firmware, algorithm, effect, bootloader, bootloaderSynced, paced, latency, instantFlash, fault, log});
     if (!parser.parse(app.arguments()))
         return fail(parser.errorText());
     if (parser.isSet(QStringLiteral("help")))
@@ -118,7 +121,8 @@ int main(int argc, char *argv[])
         return fail(QStringLiteral("--effect takes a number from 0 to 99"));
     if (!parseInt(parser.value(latency), 0, 1000, options.latencyMs))
         return fail(QStringLiteral("--latency-ms takes milliseconds from 0 to 1000"));
-    options.bootloader = parser.isSet(bootloader);
+    options.bootloaderSynced = parser.isSet(bootloaderSynced);
+    options.bootloader = parser.isSet(bootloader) || options.bootloaderSynced;
     options.paced = parser.isSet(paced);
     options.flashTime = !parser.isSet(instantFlash);
     for (const QString &f : parser.values(fault)) {
