@@ -183,7 +183,11 @@ int main(int argc, char *argv[])
     std::printf("%s\n", path.constData());
     std::fflush(stdout);
 
-    QByteArray pending; // for the terminal, not yet taken by it
+    // For the terminal, not yet taken by it. Bounded: while the client does
+    // not read, the rest waits in the model (a pedal that never stops sending
+    // would otherwise fill the memory).
+    QByteArray pending;
+    constexpr qsizetype pending_max = 4096;
     int status = 0;
     while (!g_stop) {
         // Sleep until the client writes or the model's next byte is due, to
@@ -191,7 +195,7 @@ int main(int argc, char *argv[])
         // up to one to every reply, more than the line time of most of them.
         const qint64 next = model.microsToNextOutput();
         qint64 timeoutUs = 100000;
-        if (next >= 0)
+        if (next >= 0 && pending.size() < pending_max)
             timeoutUs = std::min<qint64>(timeoutUs, next);
         if (!pending.isEmpty())
             timeoutUs = std::min<qint64>(timeoutUs, 5000);
@@ -222,7 +226,8 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "kq5-pedal-sim: unplugged\n");
             break;
         }
-        pending += model.takeOutput();
+        if (pending.size() < pending_max)
+            pending += model.takeOutput(pending_max - pending.size());
         while (!pending.isEmpty()) {
             const ssize_t n = write(master, pending.constData(), size_t(pending.size()));
             if (n <= 0)
