@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <memory>
@@ -29,6 +30,15 @@ constexpr int kTuningDataAt = 0x0100;  // 640 bytes
 constexpr int kImageAt = 0x0400;       // the effect image, up to the end
 constexpr std::uint8_t kMark = 0xA5;
 constexpr int kTuningDataSize = 640;
+
+// Babble: its text, how much more an unpaced query makes readable, and how
+// much the bridge keeps for the host.
+constexpr char kBabbleText[] = "babble\r\n";
+constexpr int kBabbleTextSize = int(sizeof kBabbleText) - 1;
+constexpr int kBabblePerQuery = 64;
+constexpr int kBabbleBacklog = 4096;
+// Stray bytes follow the status reply this long after its last byte.
+constexpr qint64 kStrayAfterStatusUs = 20000;
 
 // Effect image header.
 constexpr int kImageHeader = 37;
@@ -114,10 +124,12 @@ bool PedalFaults::parse(const QString &text, QString *error)
         return ok && out >= 0;
     };
     static const QStringList known = {"silent", "nack-at", "short-status", "hex-letter-status",
-                                      "late-upload", "unplug-after"};
+                                      "late-upload", "unplug-after", "babble", "split-status",
+                                      "split-upload", "stray"};
     if (!known.contains(name))
         return fail(QStringLiteral("unknown fault: %1").arg(name));
-    const bool wantsArg = name != QLatin1String("silent") && name != QLatin1String("hex-letter-status");
+    const bool wantsArg = name != QLatin1String("silent") && name != QLatin1String("hex-letter-status")
+                          && name != QLatin1String("babble");
     if (wantsArg && arg.isEmpty())
         return fail(QStringLiteral("fault %1 needs a value (%1=...)").arg(name));
     if (!wantsArg && eq >= 0)
@@ -128,6 +140,26 @@ bool PedalFaults::parse(const QString &text, QString *error)
         silent = true;
     } else if (name == QLatin1String("hex-letter-status")) {
         hexLetterStatus = true;
+    } else if (name == QLatin1String("babble")) {
+        babble = true;
+    } else if (name == QLatin1String("split-status")) {
+        const QStringList parts = arg.split(':');
+        bool piecesOk = false, gapOk = false;
+        const int pieces = parts.size() == 2 ? parts[0].toInt(&piecesOk) : 0;
+        const int gap = parts.size() == 2 ? parts[1].toInt(&gapOk) : 0;
+        if (!piecesOk || !gapOk || pieces < 2 || pieces > 1000 || gap < 0 || gap > 3600000)
+            return fail(QStringLiteral("split-status=PIECES:GAP_MS needs 2 or more pieces and milliseconds, e.g. 4:60"));
+        splitStatusPieces = pieces;
+        splitStatusGapMs = gap;
+    } else if (name == QLatin1String("split-upload")) {
+        if (!number(n) || n > 3600000)
+            return fail(QStringLiteral("split-upload=GAP_MS needs milliseconds"));
+        splitUploadGapMs = int(n);
+    } else if (name == QLatin1String("stray")) {
+        static const QRegularExpression hexBytes(QStringLiteral("^([0-9A-Fa-f]{2}){1,256}$"));
+        if (!hexBytes.match(arg).hasMatch())
+            return fail(QStringLiteral("stray=HEX needs 1 to 256 bytes as hex digits, e.g. 31320D0A"));
+        stray = QByteArray::fromHex(arg.toLatin1());
     } else if (name == QLatin1String("nack-at")) {
         if (arg == QLatin1String("erase")) {
             nackAt = NackStep::Erase;
@@ -193,7 +225,14 @@ PedalModel::PedalModel(const PedalOptions &options, Clock clock)
 
     if (m_options.faults.unplugAfter == 0)
         m_unplugged = true;
-    powerCycle(options.bootloader);
+    powerCycle(options.bootloader || options.bootloaderSynced);
+    if (options.bootloaderSynced) {
+        // A host synchronised at the editor's rate and went away.
+        m_bootBaud = 115200;
+        m_boot = Boot::Command;
+        note(QStringLiteral("bootloader synchronised already, in its command loop"));
+    }
+    babble(now());
 }
 
 std::uint16_t PedalModel::toDigits(int number)
@@ -295,6 +334,7 @@ void PedalModel::advance()
         m_in.pop_front();
         process(in);
     }
+    babble(t);
     if (m_unplugged)
         m_out.clear();
 }
@@ -341,20 +381,21 @@ void PedalModel::process(const InByte &in)
         bootloaderByte(in.value, in.at);
 }
 
-void PedalModel::send(const QByteArray &bytes, qint64 at)
+qint64 PedalModel::send(const QByteArray &bytes, qint64 at)
 {
     logBytes("send", bytes);
     if (m_options.faults.silent) {
         note(QStringLiteral("silent: nothing sent"));
-        return;
+        return -1;
     }
     if (m_unplugged)
-        return;
+        return -1;
     const bool boot = m_mode != Mode::Firmware;
     const std::uint8_t parity = boot ? 2 : 0;
     const std::uint32_t baud = boot ? m_bootBaud : 115200;
     // The pedal sends one thing after another.
     at = std::max(at, m_outLineFree);
+    const qint64 start = at;
     for (char c : bytes) {
         qint64 ready = at;
         if (m_options.paced) {
@@ -364,8 +405,99 @@ void PedalModel::send(const QByteArray &bytes, qint64 at)
         } else {
             m_outLineFree = at;
         }
-        m_out.push_back({ready, std::uint8_t(c), parity, baud});
+        queueOut({ready, std::uint8_t(c), parity, baud});
     }
+    if (m_options.paced && m_options.faults.babble)
+        m_sentSpans.emplace_back(start, m_outLineFree);
+    return std::max(start, m_outLineFree);
+}
+
+void PedalModel::queueOut(const OutByte &o)
+{
+    auto at = m_out.end();
+    while (at != m_out.begin() && std::prev(at)->at > o.at)
+        --at;
+    m_out.insert(at, o);
+}
+
+void PedalModel::sendUnsolicited(const QByteArray &bytes)
+{
+    advance();
+    note(QStringLiteral("unsolicited ") + hex(bytes));
+    if (m_unplugged)
+        return;
+    const bool boot = m_mode != Mode::Firmware;
+    const std::uint8_t parity = boot ? 2 : 0;
+    const std::uint32_t baud = boot ? m_bootBaud : 115200;
+    // They are in the bridge already: no line time, no latency.
+    const qint64 at = std::max(now(), m_out.empty() ? qint64(0) : m_out.back().at);
+    for (char c : bytes)
+        m_out.push_back({at, std::uint8_t(c), parity, baud});
+}
+
+qint64 PedalModel::babbleCharMicros() const
+{
+    return m_mode == Mode::Firmware ? charMicros(115200, 8, 0, 0) : charMicros(m_bootBaud, 8, 2, 0);
+}
+
+void PedalModel::babble(qint64 t)
+{
+    const PedalFaults &f = m_options.faults;
+    if (!f.babble || f.silent || m_unplugged) {
+        m_babbleSince = -1;
+        m_sentSpans.clear();
+        return;
+    }
+    if (m_babbleSince < 0) {
+        m_babbleSince = t;
+        m_babbleLine = t;
+        m_babbleIndex = 0;
+        note(QStringLiteral("fault: babbling without end"));
+    }
+    const bool boot = m_mode != Mode::Firmware;
+    const std::uint8_t parity = boot ? 2 : 0;
+    const std::uint32_t baud = boot ? m_bootBaud : 115200;
+    auto next = [this] {
+        const char c = kBabbleText[m_babbleIndex];
+        m_babbleIndex = (m_babbleIndex + 1) % kBabbleTextSize;
+        return std::uint8_t(c);
+    };
+    if (!m_options.paced) {
+        // No line time: a little more with every query, so that there is
+        // always something to read, and never much.
+        for (int i = 0; i < kBabblePerQuery && int(m_out.size()) < kBabbleBacklog; ++i)
+            queueOut({t, next(), parity, baud});
+        return;
+    }
+    // Every byte time up to now carries a byte, except where a reply has the line.
+    const qint64 charTime = babbleCharMicros();
+    const qint64 latency = qint64(m_options.latencyMs) * 1000;
+    qint64 line = m_babbleLine;
+    for (;;) {
+        while (!m_sentSpans.empty() && m_sentSpans.front().second <= line)
+            m_sentSpans.pop_front();
+        if (!m_sentSpans.empty() && line + charTime > m_sentSpans.front().first) {
+            line = std::max(line, m_sentSpans.front().second);
+            continue;
+        }
+        if (line + charTime > t)
+            break;
+        // The bridge keeps the newest bytes; the host that leaves it full
+        // loses the oldest. Of a long unread stretch only the end is made.
+        const qint64 keepFrom = t - qint64(kBabbleBacklog) * charTime;
+        if (line < keepFrom && (m_sentSpans.empty() || keepFrom <= m_sentSpans.front().first)) {
+            const qint64 lost = (keepFrom - line + charTime - 1) / charTime;
+            line += lost * charTime;
+            m_babbleIndex = int((m_babbleIndex + lost) % kBabbleTextSize);
+            continue;
+        }
+        line += charTime;
+        queueOut({line + latency, next(), parity, baud});
+        if (int(m_out.size()) > kBabbleBacklog && m_out.front().at <= t)
+            m_out.pop_front();
+    }
+    m_babbleLine = line;
+    m_outLineFree = std::max(m_outLineFree, line);
 }
 
 qint64 PedalModel::bytesAvailable()
@@ -415,6 +547,12 @@ qint64 PedalModel::microsToNextOutput()
         next = 0;
         break;
     }
+    if (m_babbleSince >= 0 && m_options.paced) {
+        // The babble's next byte, which is not queued before its line time.
+        const qint64 wait = std::max<qint64>(
+            0, m_babbleLine + babbleCharMicros() + qint64(m_options.latencyMs) * 1000 - t);
+        next = next < 0 ? wait : std::min(next, wait);
+    }
     return next;
 }
 
@@ -445,9 +583,11 @@ void PedalModel::powerCycle(bool holdUpgradeMode)
 {
     m_in.clear();
     m_out.clear();
+    m_sentSpans.clear();
     m_message.clear();
     const qint64 t = now();
     m_inLineFree = m_outLineFree = t;
+    m_babbleLine = std::max(m_babbleLine, t);
     const int version = validRecordVersion();
     if (holdUpgradeMode || version == 0 || !flashLooksBootable()) {
         startBootloader(t);
@@ -665,7 +805,16 @@ void PedalModel::firmwareMessage(const QByteArray &m, qint64 at)
         // Writing the image into the settings memory takes its time.
         qint64 when = reply + (m_options.paced ? qint64(m.size()) / 64 * 5000 : 0);
         when += qint64(m_options.faults.lateUploadMs) * 1000;
-        send(answer, when);
+        const int gapMs = m_options.faults.splitUploadGapMs;
+        if (gapMs < 0) {
+            send(answer, when);
+            return;
+        }
+        // Cut in the middle of the text, not at its line end.
+        const qsizetype half = answer.size() / 2;
+        const qint64 end = send(answer.left(half), when);
+        note(QStringLiteral("fault: upload answer split, %1 ms apart").arg(gapMs));
+        send(answer.mid(half), end < 0 ? when : end + qint64(gapMs) * 1000);
         return;
     }
     case 0x01: {
@@ -681,10 +830,27 @@ void PedalModel::firmwareMessage(const QByteArray &m, qint64 at)
         logBytes("recv", m);
         if (u8(1) != 0)
             return ignore(m, QStringLiteral("malformed status request"));
-        QByteArray text;
-        for (int v : statusValues())
-            text += QByteArray::number(v) + "\r\n";
-        send(text, reply);
+        const PedalFaults &f = m_options.faults;
+        const QList<int> values = statusValues();
+        const int count = int(values.size());
+        // In pieces that end at line ends, as evenly as the lines allow.
+        const int pieces = f.splitStatusPieces >= 2 ? std::min(f.splitStatusPieces, std::max(count, 1)) : 1;
+        if (pieces > 1)
+            note(QStringLiteral("fault: status reply in %1 pieces, %2 ms apart").arg(pieces).arg(f.splitStatusGapMs));
+        qint64 at = reply;
+        qint64 end = -1;
+        for (int p = 0, i = 0; p < pieces; ++p) {
+            QByteArray text;
+            for (int n = count / pieces + (p < count % pieces ? 1 : 0); n > 0; --n, ++i)
+                text += QByteArray::number(values[i]) + "\r\n";
+            if (end >= 0)
+                at = end + qint64(f.splitStatusGapMs) * 1000;
+            end = send(text, at);
+        }
+        if (!f.stray.isEmpty() && end >= 0) {
+            note(QStringLiteral("fault: stray bytes after the status reply"));
+            send(f.stray, end + kStrayAfterStatusUs);
+        }
         return;
     }
     case 0x03:
@@ -1004,13 +1170,10 @@ void PedalModel::bootloaderByte(std::uint8_t b, qint64 at)
         return;
 
     case Boot::Command:
-        if (m_bootBuf.size() == 1) {
-            if (b == 0x7F) { // synchronised already
-                logBytes("recv", m_bootBuf);
-                return refuse(QStringLiteral("already synchronised"));
-            }
+        // Once synchronised, every byte is a command or its complement; a new
+        // 0x7F is a command byte like any other and waits for its complement.
+        if (m_bootBuf.size() == 1)
             return;
-        }
         logBytes("recv", m_bootBuf);
         if ((std::uint8_t(m_bootBuf[0]) ^ b) != 0xFF)
             return refuse(QStringLiteral("command complement"));

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <utility>
 
 namespace quorvane {
 
@@ -32,12 +33,25 @@ struct PedalFaults {
     bool hexLetterStatus = false;    // value 10 at index 1 of the status reply
     int lateUploadMs = 0;            // upload answer this much later
     qint64 unplugAfter = -1;         // the bridge vanishes after this many bytes from the host
+    // Sends "babble\r\n" over and over, whatever it receives, from the first
+    // query after the fault is set (or from the start): at the line's rate,
+    // leaving the line to the replies, when paced; else 64 more bytes with
+    // every query. The bridge keeps 4096 bytes for the host: unpaced the
+    // babble then waits, paced the oldest are lost.
+    bool babble = false;
+    int splitStatusPieces = 0;       // status reply in this many pieces (0: whole), each ending at a line end
+    int splitStatusGapMs = 0;        // quiet time between the end of one piece and the next
+    int splitUploadGapMs = -1;       // upload answer in two pieces, cut mid-text, this far apart (-1: whole)
+    QByteArray stray;                // sent once, 20 ms after each status reply is complete
 
     // Parses one fault as written on the command line: "silent",
     // "nack-at=erase|chunk:K|version|go", "short-status=N", "hex-letter-status",
-    // "late-upload=MS", "unplug-after=BYTES". On failure leaves the faults as
-    // they were and fills error.
+    // "late-upload=MS", "unplug-after=BYTES", "babble", "split-status=PIECES:GAP_MS",
+    // "split-upload=GAP_MS", "stray=HEX". On failure leaves the faults as they
+    // were and fills error.
     bool parse(const QString &text, QString *error);
+
+    bool operator==(const PedalFaults &) const = default;
 };
 
 struct PedalOptions {
@@ -45,6 +59,9 @@ struct PedalOptions {
     int algorithm = 11;    // effect algorithm in the settings memory, 0 = none
     int effect = 0;        // selected effect number
     bool bootloader = false; // start in the bootloader (held in upgrade mode)
+    // Start in the bootloader as a host left it after its synchronisation byte:
+    // already in the command loop, where a new 0x7F is a command byte.
+    bool bootloaderSynced = false;
     bool paced = false;    // model the line's bit times and the bridge's latency
     int latencyMs = 16;    // the bridge's receive latency when paced
     // When paced, flash erase and programming take their time (as a real
@@ -123,6 +140,10 @@ public:
     // not reached the pedal yet.
     void purgeReceive();
     void purgeTransmit();
+    // Puts bytes the pedal did not send in answer to anything behind what is
+    // queued for the host: readable at once, or right after the bytes in front
+    // of them. Stray bytes left over from before a request, for instance.
+    void sendUnsolicited(const QByteArray &bytes);
 
     // Switches the pedal off and on again: it starts its firmware, or its
     // bootloader when held in upgrade mode or when no valid firmware is in flash.
@@ -190,7 +211,13 @@ private:
     qint64 charMicros(std::uint32_t baud, std::uint8_t wordLength, std::uint8_t parity,
                       std::uint8_t stopBits) const;
     bool lineMatchesPedal() const;
-    void send(const QByteArray &bytes, qint64 at);
+    // Queues bytes for the line from `at` on; returns when the line is free again
+    // (the end of their last byte), or -1 when nothing was sent.
+    qint64 send(const QByteArray &bytes, qint64 at);
+    // Puts one byte into the output queue, in time order.
+    void queueOut(const OutByte &o);
+    void babble(qint64 t);
+    qint64 babbleCharMicros() const;
 
     // Firmware.
     void firmwareByte(std::uint8_t b, qint64 at);
@@ -228,6 +255,13 @@ private:
     qint64 m_outLineFree = 0;
     qint64 m_hostBytes = 0;
     bool m_unplugged = false;
+    // Babble: since when (-1: off), the line time of its next byte, and where
+    // in its text it is. The spans of line time other sends have taken, which
+    // the babble leaves to them.
+    qint64 m_babbleSince = -1;
+    qint64 m_babbleLine = 0;
+    int m_babbleIndex = 0;
+    std::deque<std::pair<qint64, qint64>> m_sentSpans;
 
     Mode m_mode = Mode::Firmware;
     qint64 m_restartDone = 0;

@@ -85,6 +85,9 @@ int main(int argc, char *argv[])
                                     QStringLiteral("N"), QStringLiteral("0"));
     const QCommandLineOption bootloader(QStringLiteral("bootloader"),
                                         QStringLiteral("Start in the bootloader, as a pedal held in upgrade mode."));
+    const QCommandLineOption bootloaderSynced(QStringLiteral("bootloader-synced"),
+                                              QStringLiteral("Start in the bootloader as a host left it after synchronising "
+                                                             "(implies --bootloader): a new 0x7F is taken as a command byte."));
     const QCommandLineOption paced(QStringLiteral("paced"),
                                    QStringLiteral("Pace the traffic as the real line and bridge would."));
     const QCommandLineOption latency(QStringLiteral("latency-ms"),
@@ -94,12 +97,15 @@ int main(int argc, char *argv[])
                                           QStringLiteral("When paced, erase and program the flash without taking time."));
     const QCommandLineOption fault(QStringLiteral("fault"),
                                    QStringLiteral("A fault, repeatable: silent, nack-at=STEP (erase, chunk:K, version, go), "
-                                                  "short-status=N, hex-letter-status, late-upload=MS, unplug-after=BYTES."),
+                                                  "short-status=N, hex-letter-status, late-upload=MS, unplug-after=BYTES, "
+                                                  "babble (sends without end), split-status=PIECES:GAP_MS (e.g. 4:60), "
+                                                  "split-upload=GAP_MS, stray=HEX (sent 20 ms after each status reply, "
+                                                  "e.g. 31320D0A)."),
                                    QStringLiteral("NAME[=ARG]"));
     const QCommandLineOption log(QStringLiteral("log"),
                                  QStringLiteral("Write every message received and sent to FILE, one line each."),
                                  QStringLiteral("FILE"));
-    parser.addOptions({firmware, algorithm, effect, bootloader, paced, latency, instantFlash, fault, log});
+    parser.addOptions({firmware, algorithm, effect, bootloader, bootloaderSynced, paced, latency, instantFlash, fault, log});
     if (!parser.parse(app.arguments()))
         return fail(parser.errorText());
     if (parser.isSet(QStringLiteral("help")))
@@ -118,7 +124,8 @@ int main(int argc, char *argv[])
         return fail(QStringLiteral("--effect takes a number from 0 to 99"));
     if (!parseInt(parser.value(latency), 0, 1000, options.latencyMs))
         return fail(QStringLiteral("--latency-ms takes milliseconds from 0 to 1000"));
-    options.bootloader = parser.isSet(bootloader);
+    options.bootloaderSynced = parser.isSet(bootloaderSynced);
+    options.bootloader = parser.isSet(bootloader) || options.bootloaderSynced;
     options.paced = parser.isSet(paced);
     options.flashTime = !parser.isSet(instantFlash);
     for (const QString &f : parser.values(fault)) {
@@ -179,7 +186,11 @@ int main(int argc, char *argv[])
     std::printf("%s\n", path.constData());
     std::fflush(stdout);
 
-    QByteArray pending; // for the terminal, not yet taken by it
+    // For the terminal, not yet taken by it. Bounded: while the client does
+    // not read, the rest waits in the model (a pedal that never stops sending
+    // would otherwise fill the memory).
+    QByteArray pending;
+    constexpr qsizetype pending_max = 4096;
     int status = 0;
     while (!g_stop) {
         // Sleep until the client writes or the model's next byte is due, to
@@ -187,7 +198,7 @@ int main(int argc, char *argv[])
         // up to one to every reply, more than the line time of most of them.
         const qint64 next = model.microsToNextOutput();
         qint64 timeoutUs = 100000;
-        if (next >= 0)
+        if (next >= 0 && pending.size() < pending_max)
             timeoutUs = std::min<qint64>(timeoutUs, next);
         if (!pending.isEmpty())
             timeoutUs = std::min<qint64>(timeoutUs, 5000);
@@ -218,7 +229,8 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "kq5-pedal-sim: unplugged\n");
             break;
         }
-        pending += model.takeOutput();
+        if (pending.size() < pending_max)
+            pending += model.takeOutput(pending_max - pending.size());
         while (!pending.isEmpty()) {
             const ssize_t n = write(master, pending.constData(), size_t(pending.size()));
             if (n <= 0)

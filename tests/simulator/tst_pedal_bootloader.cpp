@@ -38,6 +38,16 @@ QByteArray block(const QByteArray &data)
     return withChecksum(QByteArray(1, char(data.size() - 1)) + data);
 }
 
+// Each step: bytes sent ">" the exact answer within 50 ms.
+void runSteps(PedalRig &rig, const QStringList &steps)
+{
+    for (const QString &step : steps) {
+        const QStringList parts = step.split('>');
+        const QByteArray answer = rig.exchange(bytes(qPrintable(parts[0])), 50);
+        QCOMPARE(spaced(answer), spaced(bytes(qPrintable(parts[1]))));
+    }
+}
+
 } // namespace
 
 class TestPedalBootloader : public QObject {
@@ -51,7 +61,8 @@ private slots:
         const QString erase[] = {"43 BC>79", "FF 00>79"};
         QTest::newRow("sync") << QStringList{sync};
         QTest::newRow("nothing before sync") << QStringList{"00 FF>", sync};
-        QTest::newRow("sync again") << QStringList{sync, "7F>1F"};
+        // Synchronised, it takes 0x7F as a command byte and waits for its complement.
+        QTest::newRow("sync again") << QStringList{sync, "7F>", "7F>1F"};
         QTest::newRow("get") << QStringList{sync, "00 FF>79 09 22 00 01 02 11 21 31 43 73 92 79"};
         QTest::newRow("get version") << QStringList{sync, "01 FE>79 22 00 00 79"};
         QTest::newRow("get id") << QStringList{sync, "02 FD>79 01 04 10 79"};
@@ -96,11 +107,30 @@ private slots:
     {
         QFETCH(QStringList, steps);
         auto rig = bootloader();
-        for (const QString &step : steps) {
-            const QStringList parts = step.split('>');
-            const QByteArray answer = rig->exchange(bytes(qPrintable(parts[0])), 50);
-            QCOMPARE(spaced(answer), spaced(bytes(qPrintable(parts[1]))));
-        }
+        runSteps(*rig, steps);
+    }
+
+    // Started as a host left it after its synchronisation byte (an upgrade
+    // broken off, the editor started again): in the command loop already.
+    void alreadySynchronised_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        const QString get = "00 FF>79 09 22 00 01 02 11 21 31 43 73 92 79";
+        QTest::newRow("sync byte taken as a command") << QStringList{"7F>", "7F>1F", get};
+        QTest::newRow("a command at once") << QStringList{"02 FD>79 01 04 10 79"};
+        QTest::newRow("0x7F and its complement") << QStringList{"7F>", "80>1F", get};
+    }
+
+    void alreadySynchronised()
+    {
+        QFETCH(QStringList, steps);
+        PedalRig rig({.bootloaderSynced = true});
+        rig.bootloaderLine();
+        QCOMPARE(rig.model.mode(), PedalModel::Mode::Bootloader);
+        runSteps(rig, steps);
+        // Switched off and on, it waits for a synchronisation again.
+        rig.model.powerCycle(true);
+        QCOMPARE(rig.exchange("7F"), bytes("79"));
     }
 
     void overLongWrite()

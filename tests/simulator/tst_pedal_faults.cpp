@@ -48,6 +48,40 @@ struct Link {
         return b.left(int(got));
     }
 
+    std::uint32_t queued()
+    {
+        std::uint32_t count = 0;
+        driver.getQueueStatus(handle, count);
+        return count;
+    }
+
+    // What arrives, read every millisecond for `ms` (the first read at once),
+    // in pieces with the quiet time in front of each: from the last read
+    // that brought something to the first read that brings more.
+    struct Piece {
+        QByteArray bytes;
+        int quietMs = 0;
+    };
+    QList<Piece> pieces(int ms)
+    {
+        QList<Piece> out;
+        int lastSeen = 0;
+        bool quiet = true;
+        for (int i = 0; i <= ms; ++i) {
+            const QByteArray b = readAfter(i == 0 ? 0 : 1);
+            if (b.isEmpty()) {
+                quiet = true;
+                continue;
+            }
+            if (quiet)
+                out.append({QByteArray(), out.isEmpty() ? 0 : i - lastSeen});
+            out.last().bytes += b;
+            lastSeen = i;
+            quiet = false;
+        }
+        return out;
+    }
+
     QByteArray erase()
     {
         write("43 BC");
@@ -71,14 +105,24 @@ struct Link {
     }
 };
 
+// One fault, or several separated by spaces.
 PedalOptions withFault(const QString &fault, bool bootloader = false)
 {
     PedalOptions o;
     o.bootloader = bootloader;
     QString error;
-    if (!fault.isEmpty() && !o.faults.parse(fault, &error))
-        qFatal("%s", qPrintable(error));
+    for (const QString &f : fault.split(' ', Qt::SkipEmptyParts))
+        if (!o.faults.parse(f, &error))
+            qFatal("%s", qPrintable(error));
     return o;
+}
+
+QByteArray statusText(const QList<int> &values)
+{
+    QByteArray text;
+    for (int v : values)
+        text += QByteArray::number(v) + "\r\n";
+    return text;
 }
 
 QList<QByteArray> lines(const QByteArray &reply)
@@ -260,6 +304,217 @@ private slots:
         }
     }
 
+    // A sender without end: always something to read, never much, whatever
+    // the pedal receives and however the host purges.
+    void babble_data()
+    {
+        QTest::addColumn<bool>("paced");
+        QTest::addColumn<bool>("bootloader");
+        QTest::addColumn<bool>("setLater");
+        QTest::newRow("from the start") << false << false << false;
+        QTest::newRow("set while running") << false << false << true;
+        QTest::newRow("paced") << true << false << false;
+        QTest::newRow("paced, set while running") << true << false << true;
+        QTest::newRow("paced, in the bootloader") << true << true << false;
+    }
+
+    void babble()
+    {
+        QFETCH(bool, paced);
+        QFETCH(bool, bootloader);
+        QFETCH(bool, setLater);
+        PedalOptions options = withFault(setLater ? QString() : "babble", bootloader);
+        options.paced = paced;
+        Link link(options, bootloader ? FT_PARITY_EVEN : FT_PARITY_NONE);
+        if (setLater) {
+            link.write("02 00");
+            QCOMPARE(lines(link.readAfter(200)).size(), 83);
+            QVERIFY(link.readAfter(200).isEmpty());
+            link.driver.model().faults().babble = true;
+            QCOMPARE(link.queued(), paced ? 0u : 64u); // paced, the first byte takes its line time
+        }
+        const QByteArray text = "babble\r\n";
+        const int bits = bootloader ? 11 : 10;
+        const int bytesPerMs = 115200 / bits / 1000 + 1;
+
+        // Read every millisecond of 200 (paced) or 200 times at one instant.
+        if (paced)
+            link.now += 16000; // the bridge's latency
+        QByteArray got;
+        for (int i = 0; i < 200; ++i) {
+            const QByteArray b = link.readAfter(paced ? 1 : 0);
+            QVERIFY2(!b.isEmpty(), qPrintable(QString::number(i)));
+            QVERIFY(b.size() <= (paced ? bytesPerMs : 2 * 64)); // two queries: the size and the read
+            got += b;
+        }
+        QCOMPARE(got, text.repeated(got.size() / text.size() + 1).left(got.size()));
+        if (paced) { // the line's rate over 200 ms
+            const double lineMs = got.size() * bits * 1000.0 / 115200;
+            QVERIFY2(lineMs >= 198 && lineMs <= 202, qPrintable(QString::number(lineMs)));
+        }
+
+        // Whatever it receives: the answer comes, the babble goes on.
+        const QByteArray status = statusText(link.driver.model().statusValues());
+        link.write(bootloader ? "7F" : "02 00");
+        got.clear();
+        for (int i = 0; i < 300; ++i) {
+            const QByteArray b = link.readAfter(paced ? 1 : 0);
+            QVERIFY(!b.isEmpty());
+            got += b;
+        }
+        if (bootloader)
+            QVERIFY(got.contains(char(PedalModel::ack)));
+        else
+            QVERIFY(got.contains(status));
+
+        // Left unread, it fills the bridge and no more; 64 more per query at most.
+        std::uint32_t last = link.queued();
+        const std::uint32_t most = 4096;
+        for (int i = 0; i < 100; ++i) {
+            if (paced)
+                link.now += 1000 + qint64(i) * 60000000; // up to an hour and a half between queries
+            const std::uint32_t count = link.queued();
+            QVERIFY(count > 0 && count <= most);
+            if (!paced)
+                QVERIFY((count > last && count <= last + 64) || count == most);
+            last = count;
+        }
+
+        // A purge drops what waits; more comes at once.
+        QCOMPARE(link.driver.purge(link.handle, FT_PURGE_RX | FT_PURGE_TX), FT_OK);
+        const QByteArray after = link.readAfter(paced ? 1 : 0);
+        QVERIFY(!after.isEmpty() && after.size() <= 64);
+        QVERIFY(text.repeated(2).contains(after.left(text.size())));
+    }
+
+    // The status reply in pieces that end at line ends, and stray bytes after it,
+    // with a quiet time in between; for every reply.
+    void statusInPieces_data()
+    {
+        QTest::addColumn<QString>("faults");
+        QTest::addColumn<bool>("paced");
+        QTest::addColumn<QList<int>>("linesPerPiece");
+        QTest::addColumn<QByteArray>("stray");
+        QTest::addColumn<QList<int>>("quietMs");
+        QTest::newRow("4 pieces") << "split-status=4:60" << false << QList<int>{21, 21, 21, 20} << QByteArray()
+                                  << QList<int>{60, 60, 60};
+        QTest::newRow("4 pieces, paced") << "split-status=4:60" << true << QList<int>{21, 21, 21, 20}
+                                         << QByteArray() << QList<int>{60, 60, 60};
+        QTest::newRow("2 pieces, paced") << "split-status=2:150" << true << QList<int>{42, 41} << QByteArray()
+                                         << QList<int>{150};
+        QTest::newRow("more pieces than values") << "short-status=5 split-status=9:30" << false
+                                                 << QList<int>{1, 1, 1, 1, 1} << QByteArray()
+                                                 << QList<int>{30, 30, 30, 30};
+        QTest::newRow("stray bytes") << "stray=31320D0A" << false << QList<int>{83} << QByteArray("12\r\n")
+                                     << QList<int>{20};
+        QTest::newRow("stray bytes, paced") << "stray=31320D0A" << true << QList<int>{83} << QByteArray("12\r\n")
+                                            << QList<int>{20};
+        QTest::newRow("stray after the last piece") << "split-status=2:40 stray=0D0A" << true
+                                                    << QList<int>{42, 41} << QByteArray("\r\n")
+                                                    << QList<int>{40, 20};
+    }
+
+    void statusInPieces()
+    {
+        QFETCH(QString, faults);
+        QFETCH(bool, paced);
+        QFETCH(QList<int>, linesPerPiece);
+        QFETCH(QByteArray, stray);
+        QFETCH(QList<int>, quietMs);
+        PedalOptions options = withFault(faults);
+        options.paced = paced;
+        Link link(options);
+        const QList<int> values = link.driver.model().statusValues();
+        for (int round = 0; round < 2; ++round) {
+            link.write("02 00");
+            const QList<Link::Piece> pieces = link.pieces(500);
+            QCOMPARE(pieces.size(), linesPerPiece.size() + (stray.isEmpty() ? 0 : 1));
+            int from = 0;
+            for (int i = 0; i < pieces.size(); ++i) {
+                if (i < linesPerPiece.size()) {
+                    QCOMPARE(pieces[i].bytes, statusText(values.mid(from, linesPerPiece[i])));
+                    from += linesPerPiece[i];
+                } else {
+                    QCOMPARE(pieces[i].bytes, stray);
+                }
+                if (i > 0) {
+                    // Line time rounds the gap up to the next read when paced.
+                    QVERIFY2(pieces[i].quietMs >= quietMs[i - 1] && pieces[i].quietMs <= quietMs[i - 1] + (paced ? 1 : 0),
+                             qPrintable(QString::number(pieces[i].quietMs)));
+                }
+            }
+        }
+    }
+
+    // The upload answer in two pieces, cut in the middle of its text.
+    void uploadAnswerInPieces_data()
+    {
+        QTest::addColumn<QString>("faults");
+        QTest::addColumn<bool>("paced");
+        QTest::addColumn<bool>("broken");
+        QTest::addColumn<QByteArrayList>("answer");
+        QTest::addColumn<int>("quietMs");
+        QTest::newRow("OK") << "split-upload=50" << false << false << QByteArrayList{"Upload O", "K 0011\r\n"} << 50;
+        QTest::newRow("Error") << "split-upload=50" << false << true << QByteArrayList{"Upload ", "Error\r\n"} << 50;
+        QTest::newRow("OK, paced") << "split-upload=120" << true << false
+                                   << QByteArrayList{"Upload O", "K 0011\r\n"} << 120;
+        QTest::newRow("late as well") << "late-upload=300 split-upload=30" << false << false
+                                      << QByteArrayList{"Upload O", "K 0011\r\n"} << 30;
+    }
+
+    void uploadAnswerInPieces()
+    {
+        QFETCH(QString, faults);
+        QFETCH(bool, paced);
+        QFETCH(bool, broken);
+        QFETCH(QByteArrayList, answer);
+        QFETCH(int, quietMs);
+        PedalOptions options = withFault(faults);
+        options.paced = paced;
+        Link link(options);
+        QByteArray image = PedalModel::builtInEffectImage(11);
+        if (broken)
+            image[image.size() - 1] = char(image[image.size() - 1] ^ 1);
+        link.write(image);
+        const QList<Link::Piece> pieces = link.pieces(1000);
+        QCOMPARE(pieces.size(), 2);
+        QCOMPARE(pieces[0].bytes, answer[0]);
+        QCOMPARE(pieces[1].bytes, answer[1]);
+        QVERIFY(pieces[1].quietMs >= quietMs && pieces[1].quietMs <= quietMs + (paced ? 1 : 0));
+    }
+
+    // Bytes put in the pedal's output by the test: readable at once, behind
+    // what is queued already.
+    void unsolicited_data()
+    {
+        QTest::addColumn<bool>("paced");
+        QTest::addColumn<bool>("replyQueued");
+        QTest::newRow("alone") << false << false;
+        QTest::newRow("alone, paced") << true << false;
+        QTest::newRow("behind a reply") << false << true;
+        QTest::newRow("behind a reply on its way, paced") << true << true;
+    }
+
+    void unsolicited()
+    {
+        QFETCH(bool, paced);
+        QFETCH(bool, replyQueued);
+        PedalOptions options;
+        options.paced = paced;
+        Link link(options);
+        const QByteArray reply = statusText(link.driver.model().statusValues());
+        if (replyQueued) {
+            link.write("02 00");
+            link.now += paced ? 5000 : 0; // the pedal has answered; the bridge holds the answer back
+        }
+        link.driver.model().sendUnsolicited("12\r\n");
+        const QByteArray atOnce = link.readAfter(0);
+        const QByteArray later = link.readAfter(200);
+        QCOMPARE(atOnce, replyQueued ? (paced ? QByteArray() : reply + "12\r\n") : QByteArray("12\r\n"));
+        QCOMPARE(atOnce + later, (replyQueued ? reply : QByteArray()) + "12\r\n");
+        QVERIFY(link.readAfter(200).isEmpty());
+    }
+
     void faultTexts_data()
     {
         QTest::addColumn<QString>("text");
@@ -275,6 +530,20 @@ private slots:
         QTest::newRow("late-upload=x") << "late-upload=x" << false;
         QTest::newRow("unplug-after=0") << "unplug-after=0" << true;
         QTest::newRow("melt") << "melt" << false;
+        QTest::newRow("babble") << "babble" << true;
+        QTest::newRow("babble=1") << "babble=1" << false;
+        QTest::newRow("split-status=4:60") << "split-status=4:60" << true;
+        QTest::newRow("split-status=60") << "split-status=60" << false;
+        QTest::newRow("split-status=1:60") << "split-status=1:60" << false;
+        QTest::newRow("split-status=4:") << "split-status=4:" << false;
+        QTest::newRow("split-status=4:-1") << "split-status=4:-1" << false;
+        QTest::newRow("split-upload=0") << "split-upload=0" << true;
+        QTest::newRow("split-upload=x") << "split-upload=x" << false;
+        QTest::newRow("stray=31320D0A") << "stray=31320D0A" << true;
+        QTest::newRow("stray=3132 0D0A") << "stray=3132 0D0A" << false;
+        QTest::newRow("stray=313") << "stray=313" << false;
+        QTest::newRow("stray=zz") << "stray=zz" << false;
+        QTest::newRow("stray") << "stray" << false;
     }
 
     void faultTexts()
@@ -286,7 +555,7 @@ private slots:
         QCOMPARE(faults.parse(text, &error), valid);
         QCOMPARE(error.isEmpty(), valid);
         if (!valid)
-            QVERIFY(faults.nackAt == PedalFaults::NackStep::None && faults.shortStatus == -1);
+            QVERIFY(faults == PedalFaults{});
     }
 };
 

@@ -190,6 +190,12 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QByteArray>("says");
         QTest::newRow("help") << QStringList{"--help"} << 0 << QByteArray("--fault");
+        for (const char *name : {"babble", "split-status=PIECES:GAP_MS", "split-upload=GAP_MS", "stray=HEX",
+                                 "--bootloader-synced"})
+            QTest::addRow("help lists %s", name) << QStringList{"--help"} << 0 << QByteArray(name);
+        QTest::newRow("split-status without pieces") << QStringList{"--fault", "split-status=60"} << 2
+                                                     << QByteArray("split-status=PIECES:GAP_MS");
+        QTest::newRow("stray of half a byte") << QStringList{"--fault", "stray=313"} << 2 << QByteArray("stray=HEX");
         QTest::newRow("firmware 4") << QStringList{"--firmware", "4"} << 2 << QByteArray("--firmware");
         QTest::newRow("algorithm 11") << QStringList{"--algorithm", "11"} << 2 << QByteArray("four decimal digits");
         QTest::newRow("unknown fault") << QStringList{"--fault", "melt"} << 2 << QByteArray("unknown fault: melt");
@@ -207,6 +213,32 @@ private slots:
         QVERIFY(p.waitForFinished(5000));
         QCOMPARE(p.exitCode(), exitCode);
         QVERIFY2((p.readAllStandardOutput() + p.readAllStandardError()).contains(says), says.constData());
+    }
+
+    // The newer faults and the synchronised bootloader are taken, and show.
+    void startsWith_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("send");
+        QTest::addColumn<QByteArray>("head");
+        QTest::newRow("babble") << QStringList{"--fault", "babble"} << QByteArray() << QByteArray("babble\r\nbabble\r\n");
+        QTest::newRow("split status and upload, stray bytes")
+            << QStringList{"--fault", "split-status=4:60", "--fault", "split-upload=50", "--fault", "stray=31320D0A"}
+            << QByteArray::fromHex("0200") << QByteArray("10\r\n0\r\n17\r\n");
+        QTest::newRow("bootloader synchronised") << QStringList{"--bootloader-synced"} << QByteArray::fromHex("02FD")
+                                                 << QByteArray::fromHex("7901041079");
+    }
+
+    void startsWith()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, send);
+        QFETCH(QByteArray, head);
+        Sim sim(args);
+        QVERIFY(sim.ok());
+        if (!send.isEmpty())
+            sim.send(send);
+        QVERIFY(sim.readBytes(int(head.size())).startsWith(head));
     }
 
     // A standard bootloader tool writes, verifies and starts an image.
