@@ -79,7 +79,12 @@ LineStatus ReplyReader::take(const LineReply &reply)
 LineStatus ReplyReader::RequestValues(QByteArrayView request, const ReplyLimits &limits,
                                       const ReplyComplete &complete)
 {
-    return take(m_link.exchange(request, limits, complete, true));
+    LineReply reply = m_link.exchange(request, limits, complete, true);
+    // A whole reply is followed by quiet: bytes still coming at once mean a
+    // sender that does not stop, whose lines only look like a reply.
+    if (reply.ok() && complete && m_link.GetFTQueueStatus() == FT_OK && m_link.rx_queue_count > 0)
+        reply.status = LineStatus::Overflow;
+    return take(reply);
 }
 
 LineStatus ReplyReader::ReadReplyValues(const ReplyLimits &limits, const ReplyComplete &complete)

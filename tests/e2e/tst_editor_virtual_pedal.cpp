@@ -4,9 +4,12 @@
 
 #include "SimEditor.h"
 
+#include "console/ConsoleLog.h"
+
 #include "app/EditorApplication.h"
 #include "parameters/ParameterModel.h"
 #include "parameters/TformFXsettings.h"
+#include "protocol/Sender.h"
 #include "usb/D2XXUnit.h"
 #include "widgets/ArcDial.h"
 
@@ -34,6 +37,8 @@ private slots:
     void conversionErrorLeavesEditorWorking();
     void unpluggedPedalUnlinks();
     void pendingDialWriteGoesBeforeTheReport();
+    void unrulyPedal_data();
+    void unrulyPedal();
 };
 
 void TestLinkVirtualPedal::scanLinkRequestUnlink()
@@ -211,6 +216,62 @@ void TestLinkVirtualPedal::pendingDialWriteGoesBeforeTheReport()
     QCOMPARE(e.editor->parameters().value(ParameterRow::dry), played);
     QCOMPARE(dry->angle(), angle);
     QVERIFY(e.dialogs.messages.isEmpty());
+}
+
+using Command = std::function<void(SimEditor &)>;
+
+void TestLinkVirtualPedal::unrulyPedal_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<Command>("command"); // after the link
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("consoleLine");
+
+    const Command none = [](SimEditor &) {};
+    // A bridge that never stops sending: the link ends within its bounds,
+    // says so, and Unlink still works.
+    QTest::newRow("never stops sending")
+        << "babble" << Command([](SimEditor &e) { e.trigger("menuDisconnect"); })
+        << QStringList{too_much_text} << "lblDeviceName" << pedal_name << "Status reply refused: " + too_much_text;
+    QTest::newRow("status reply in four pieces 60 ms apart")
+        << "split-status=4:60" << none << QStringList{} << "lblFirmwareVersion" << "Device Firmware: 10"
+        << "num of bytes received: 83";
+    QTest::newRow("upload answer in two pieces")
+        << "split-upload=300" << Command([](SimEditor &e) {
+               e.dialogs.answers.enqueue(Answer::Yes);
+               e.click("btnUpload");
+           })
+        << QStringList{} << "lblStatus" << "Upload OK 0011\r\n" << "received: Upload OK 0011\r\n";
+    QTest::newRow("stray bytes queued before a status request")
+        << "" << Command([](SimEditor &e) {
+               e.run([&] {
+                   e.driver.model().sendUnsolicited("12\r\n");
+                   e.main().btnRequestClick();
+               });
+           })
+        << QStringList{} << "lblAlgorithmVersion" << "Device Algorithm: 0011"
+        << "Stray bytes before request: 31320D0A";
+}
+
+void TestLinkVirtualPedal::unrulyPedal()
+{
+    QFETCH(QString, fault);
+    QFETCH(Command, command);
+    QFETCH(QStringList, messages);
+    QFETCH(QString, label);
+    QFETCH(QString, text);
+    QFETCH(QString, consoleLine);
+
+    SimEditor e(pedal(10, 11, 0, fault));
+    e.link();
+    command(e);
+    QCOMPARE(e.dialogs.messages, messages);
+    QCOMPARE(e.text(qPrintable(label)), text);
+    QVERIFY2(e.editor->console().lines().contains(consoleLine), qPrintable(consoleLine));
+    QVERIFY(!e.connection().exchange_busy());
+    QVERIFY(!e.main().UploadCheckTimer->isActive());
 }
 
 int main(int argc, char *argv[])
