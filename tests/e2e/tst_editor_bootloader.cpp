@@ -10,6 +10,7 @@
 #include "firmware/UpgradeProcedure.h"
 #include "parameters/TformFXsettings.h"
 #include "protocol/Sender.h"
+#include "protocol/WindowControls.h"
 #include "widgets/ArcDial.h"
 #include "widgets/ToggleSwitch.h"
 
@@ -33,13 +34,9 @@ namespace {
 bool control_enabled(SimEditor &e, const QString &name)
 {
     for (QWidget *window : e.editor->windows()) {
-        QObject *o = window->findChild<QObject *>(name);
-        if (auto *menu = qobject_cast<QMenu *>(o))
-            return menu->menuAction()->isEnabled();
-        if (auto *action = qobject_cast<QAction *>(o))
-            return action->isEnabled();
-        if (auto *widget = qobject_cast<QWidget *>(o))
-            return widget->isEnabled();
+        const WindowControls controls(window);
+        if (controls.find(name))
+            return controls.isEnabled(name);
     }
     qFatal("no control %s", qPrintable(name));
 }
