@@ -100,6 +100,7 @@ Editor::Editor(const EditorDeps &deps)
     wire_upgrade(*m_upgrade, *m_connection);
     m_looks->setMakerFolder(m_preferences->maker_folder());
     m_instrument->setProductFolder(m_preferences->product_folder());
+    m_updates->allow_plain_loopback = deps.allow_plain_http_loopback;
     if (!m_updates->setServerAddress(m_update_server))
         m_update_server = m_updates->serverAddress();
     m_updates->setPreferenceFile(m_preferences->product_file(show_message_file));

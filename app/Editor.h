@@ -47,6 +47,9 @@ struct EditorDeps {
     Shell &shell;
     // Base address of the maker's web server.
     QString update_server = QStringLiteral(QUORVANE_UPDATE_SERVER);
+    // Tests only: an http update server on 127.0.0.1 is taken (never set
+    // from the command line).
+    bool allow_plain_http_loopback = false;
     // The bounds of every exchange with the pedal; tests hand in short ones.
     TimeLimits limits;
 };

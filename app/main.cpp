@@ -32,7 +32,7 @@ static void describe_options(QCommandLineParser &parser)
                       QStringLiteral("Also list the serial port at <path> as a bridge (repeatable)."),
                       QStringLiteral("path")});
     parser.addOption({QStringLiteral("update-server"),
-                      QStringLiteral("Base address of the update server (default %1).")
+                      QStringLiteral("Base address of the update server, https:// only (default %1).")
                           .arg(QStringLiteral(QUORVANE_UPDATE_SERVER)),
                       QStringLiteral("url")});
 }

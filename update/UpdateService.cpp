@@ -58,8 +58,20 @@ bool UpdateService::isValidServerAddress(const QString &base)
 
 bool UpdateService::setServerAddress(const QString &base)
 {
-    if (!isValidServerAddress(base))
+    // The updater is later started with administrator rights: it never
+    // travels without TLS.
+    const QUrl url(base, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    const bool loopback = allow_plain_loopback && scheme == QLatin1String("http")
+                          && url.host() == QLatin1String("127.0.0.1");
+    if (!isValidServerAddress(base) || (scheme != QLatin1String("https") && !loopback)) {
+        m_refused = true;
+        m_console.print_to_console(
+            QStringLiteral("Update server refused: \"%1\" is not an https:// address; no version check runs")
+                .arg(base));
         return false;
+    }
+    m_refused = false;
     m_server = base;
     while (m_server.endsWith(QLatin1Char('/')))
         m_server.chop(1);
@@ -137,8 +149,14 @@ void UpdateService::menuSupportClick()
 
 WebReply UpdateService::get(const QString &path, bool download)
 {
+    if (m_refused) {
+        WebReply refused;
+        refused.error = QStringLiteral("the update server's address was refused");
+        return refused;
+    }
     return web_get(m_network, QUrl(address(path)), m_timeoutMs,
-                   download ? kDownloadBoundFactor * m_timeoutMs : m_timeoutMs);
+                   download ? kDownloadBoundFactor * m_timeoutMs : m_timeoutMs,
+                   download ? max_download_bytes : -1);
 }
 
 // ---------------------------------------------------------------------------
@@ -147,7 +165,7 @@ WebReply UpdateService::get(const QString &path, bool download)
 void UpdateService::checkmostrecentversiononwebsite()
 {
     TimerCheckWebVersion.stop();
-    if (m_checkRunning)
+    if (m_checkRunning || m_refused)
         return;
     m_checkRunning = true;
     const WebReply reply = get(QLatin1String(kEditorVersionPath));
@@ -351,7 +369,9 @@ void UpdateService::download_updater()
 
     // Only a whole, successful download is written and started.
     QString failure;
-    if (!reply.replied)
+    if (reply.too_large)
+        failure = QStringLiteral("too large");
+    else if (!reply.replied)
         failure = reply.error;
     else if (reply.status != 200)
         failure = reply.statusText;

@@ -41,11 +41,18 @@ public:
     ~UpdateService() override;
 
     // The base address of the maker's server ("https://host[:port][/prefix]");
-    // the build sets the default. Returns false and keeps the old address for
-    // anything but an http or https address with a host.
+    // the build sets the default. Anything but an https address with a host
+    // is refused with a console line: the old address stays for the web
+    // pages, and no request goes to any server until an address is taken.
     bool setServerAddress(const QString &base);
     QString serverAddress() const { return m_server; }
+    // An http or https address with a host, no query and no fragment (what
+    // the command line takes); the service itself takes https only.
     static bool isValidServerAddress(const QString &base);
+    // Tests only: http on 127.0.0.1 is taken as well (a local test server).
+    bool allow_plain_loopback = false;
+    // A download that grows past this is given up.
+    qint64 max_download_bytes = 64ll * 1024 * 1024;
     // The full address of a path on the server.
     QString address(const QString &path) const;
 
@@ -59,6 +66,8 @@ public:
     // the process's working folder when not set.
     void setWorkingFolder(const QString &folder) { m_workingFolder = folder; }
     QString workingFolder() const;
+    // Whether a server address was refused (no request goes out).
+    bool server_refused() const { return m_refused; }
     // How long a request may wait for the server's next data.
     void setRequestTimeout(int ms) { m_timeoutMs = ms; }
     // What ends the editor after the updater has been started; quits the
@@ -129,6 +138,7 @@ private:
     QPointer<TformNewVersionMsg> m_notice;
     bool m_updateRunning = false;
     bool m_checkRunning = false;
+    bool m_refused = false;
 };
 
 } // namespace quorvane

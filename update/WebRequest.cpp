@@ -14,7 +14,7 @@
 namespace quorvane {
 
 WebReply web_get(QNetworkAccessManager &manager, const QUrl &url, int idle_timeout_ms,
-                 int total_timeout_ms)
+                 int total_timeout_ms, qint64 max_bytes)
 {
     WebReply result;
     if (!url.isValid() || url.host().isEmpty()) {
@@ -35,6 +35,18 @@ WebReply web_get(QNetworkAccessManager &manager, const QUrl &url, int idle_timeo
     const auto touched = [&sinceData] { sinceData.restart(); };
     QObject::connect(reply, &QNetworkReply::downloadProgress, reply, touched);
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, touched);
+    // Past the limit the transfer is aborted at once, before the body piles
+    // up in memory.
+    bool too_large = false;
+    if (max_bytes >= 0) {
+        QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
+                         [reply, max_bytes, &too_large](qint64 received, qint64 total) {
+                             if (!too_large && (received > max_bytes || total > max_bytes)) {
+                                 too_large = true;
+                                 reply->abort();
+                             }
+                         });
+    }
 
     // The wait helper bounds each slice; the loop goes on while data flows.
     QString timedOut;
@@ -54,6 +66,12 @@ WebReply web_get(QNetworkAccessManager &manager, const QUrl &url, int idle_timeo
         wait_until([reply] { return reply->isFinished(); }, std::min({idleLeft, totalLeft, 100}));
     }
 
+    if (too_large) {
+        result.too_large = true;
+        result.error = QStringLiteral("too large");
+        delete reply;
+        return result;
+    }
     if (!timedOut.isEmpty()) {
         reply->abort();
         result.error = timedOut;

@@ -24,14 +24,17 @@ struct WebReply {
     QString error;
     // The whole body arrived without a transfer error.
     bool complete = false;
+    // Given up because the body grew past the limit; nothing of it is kept.
+    bool too_large = false;
 
     bool ok() const { return replied && status == 200 && complete; }
 };
 
 // Sends a GET for `url` and waits until it has finished. It gives up when no
-// data has arrived for `idle_timeout_ms`, or when `total_timeout_ms` (if > 0)
-// has passed.
+// data has arrived for `idle_timeout_ms`, when `total_timeout_ms` (if > 0)
+// has passed, or when the body (announced or received) passes `max_bytes`
+// (if >= 0).
 WebReply web_get(QNetworkAccessManager &manager, const QUrl &url, int idle_timeout_ms,
-                 int total_timeout_ms = 0);
+                 int total_timeout_ms = 0, qint64 max_bytes = -1);
 
 } // namespace quorvane

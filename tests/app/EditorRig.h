@@ -41,6 +41,7 @@ struct EditorRig {
         EditorDeps deps{driver, dialogs, shell};
         if (!update_server.isEmpty())
             deps.update_server = update_server;
+        deps.allow_plain_http_loopback = true; // the tests' own server
         editor = std::make_unique<Editor>(deps);
         return *editor;
     }

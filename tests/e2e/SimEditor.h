@@ -37,6 +37,7 @@ struct SimEditor {
         shell.folder = home.filePath("bin");
         EditorDeps deps{driver, dialogs, shell};
         deps.update_server = QStringLiteral("http://127.0.0.1:9"); // nothing answers there
+        deps.allow_plain_http_loopback = true;
         editor = std::make_unique<Editor>(deps);
         editor->show();
     }

@@ -75,6 +75,7 @@ struct Install {
         shell.folder = programFolder;
         shell.temp = tempFolder;
         service.setWorkingFolder(programFolder);
+        service.allow_plain_loopback = true; // the test's own server
         service.setServerAddress(server);
         service.setRequestTimeout(1000);
         service.setExitHandler([this] { ++exits; });
@@ -115,6 +116,8 @@ private slots:
     void onlyNoCancels_data();
     void onlyNoCancels();
     void unreachableServerIsShown();
+    void oversizedDownloadIsRefused_data();
+    void oversizedDownloadIsRefused();
     void readsInstalledUpdaterVersion_data();
     void readsInstalledUpdaterVersion();
 };
@@ -229,6 +232,39 @@ void TestUpdaterRefresh::refreshAndLaunch()
     QCOMPARE(QDir(install.programFolder).entryList(QDir::Files | QDir::Hidden).size(),
              installed == "-" ? 1 : 2);
     QCOMPARE(install.exits, exits);
+}
+
+void TestUpdaterRefresh::oversizedDownloadIsRefused_data()
+{
+    QTest::addColumn<qint64>("over"); // bytes the download has beyond the limit
+    QTest::newRow("one byte over the limit") << qint64(1);
+    QTest::newRow("exactly the limit") << qint64(0);
+}
+
+void TestUpdaterRefresh::oversizedDownloadIsRefused()
+{
+    QFETCH(qint64, over);
+    const QByteArray body = programBytes();
+    HttpTestServer http;
+    QVERIFY(http.listen());
+    http.route(kVersionPath, HttpTestServer::ok("1.3"));
+    http.route(kDownloadPath, HttpTestServer::ok(body));
+    Install install(http.base());
+    QVERIFY(install.installUpdater("1.2"));
+    QVERIFY(writeFile(install.updateFile, "STALE"));
+    // The real limit is 64 MiB; the test lowers it instead of serving that.
+    QCOMPARE(install.service.max_download_bytes, 64ll * 1024 * 1024);
+    install.service.max_download_bytes = body.size() - over;
+
+    install.service.start_editor_update();
+    if (over > 0) {
+        QCOMPARE(install.dialogs.messages.value(0), QString("Download failed: too large"));
+        // Nothing written, the download not started.
+        QCOMPARE(readFile(install.updateFile), QByteArray("STALE"));
+        QCOMPARE(install.starts(), QStringList{"updater|SETUP|EDITOR"});
+    } else {
+        QCOMPARE(readFile(install.updateFile), body);
+    }
 }
 
 void TestUpdaterRefresh::logsEachStepAndKeepsPathsWhole()

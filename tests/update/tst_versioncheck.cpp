@@ -63,6 +63,7 @@ struct Editor {
         service.setNoticeWindow(&notice);
         service.setPreferenceFile(preferenceFile);
         service.setRequestTimeout(2000);
+        service.allow_plain_loopback = true; // the test's own server
         service.setExitHandler([] { QFAIL("the version check must not end the editor"); });
         if (!server.isEmpty())
             QVERIFY(service.setServerAddress(server));
@@ -94,6 +95,7 @@ private slots:
     void versionNumbers();
     void serverAddresses_data();
     void serverAddresses();
+    void plainHttpRefusedWithoutTheTestSwitch();
 };
 
 void TestVersionCheck::comparesWithTheServersVersion_data()
@@ -447,7 +449,9 @@ void TestVersionCheck::serverAddresses_data()
     QTest::addColumn<QString>("used"); // empty: refused, the default stays
     QTest::newRow("https") << "https://updates.example.org" << "https://updates.example.org";
     QTest::newRow("trailing slash") << "https://example.org:8443/" << "https://example.org:8443";
-    QTest::newRow("with prefix") << "http://127.0.0.1:8080/mirror" << "http://127.0.0.1:8080/mirror";
+    QTest::newRow("test server on 127.0.0.1") << "http://127.0.0.1:8080/mirror" << "http://127.0.0.1:8080/mirror";
+    QTest::newRow("plain http elsewhere") << "http://updates.example.org" << "";
+    QTest::newRow("plain http on another local name") << "http://localhost:8080" << "";
     QTest::newRow("ftp") << "ftp://example.org" << "";
     QTest::newRow("no host") << "https://" << "";
     QTest::newRow("not an address") << "example dot org" << "";
@@ -465,6 +469,24 @@ void TestVersionCheck::serverAddresses()
     QCOMPARE(editor.service.serverAddress(), used.isEmpty() ? before : used);
     editor.service.menuSupportClick();
     QCOMPARE(editor.shell.openedUrls, QStringList{editor.service.serverAddress() + "/contact-us/"});
+}
+
+void TestVersionCheck::plainHttpRefusedWithoutTheTestSwitch()
+{
+    HttpTestServer http;
+    QVERIFY(http.listen());
+    http.route(UpdateService::kEditorVersionPath, HttpTestServer::ok("99.0"));
+    Editor editor({});
+    editor.service.allow_plain_loopback = false; // as the editor runs
+    QVERIFY(!editor.service.setServerAddress(http.base()));
+    QVERIFY(editor.service.server_refused());
+    QVERIFY(editor.console.lines().contains(
+        QStringLiteral("Update server refused: \"%1\" is not an https:// address; no version check runs")
+            .arg(http.base())));
+    editor.service.checkmostrecentversiononwebsite();
+    editor.service.start_editor_update();
+    QVERIFY(http.requests.isEmpty());
+    QVERIFY(!editor.notice.isVisible());
 }
 
 QTEST_MAIN(TestVersionCheck)
