@@ -39,13 +39,16 @@ WebReply web_get(QNetworkAccessManager &manager, const QUrl &url, int idle_timeo
     // up in memory.
     bool too_large = false;
     if (max_bytes >= 0) {
-        QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
-                         [reply, max_bytes, &too_large](qint64 received, qint64 total) {
-                             if (!too_large && (received > max_bytes || total > max_bytes)) {
-                                 too_large = true;
-                                 reply->abort();
-                             }
-                         });
+        const auto check = [reply, max_bytes, &too_large](qint64 received, qint64 total) {
+            if (!too_large && (received > max_bytes || total > max_bytes)) {
+                too_large = true;
+                reply->abort();
+            }
+        };
+        QObject::connect(reply, &QNetworkReply::downloadProgress, reply, check);
+        // Progress signals are held back in bursts; what has arrived is not.
+        QObject::connect(reply, &QNetworkReply::readyRead, reply,
+                         [reply, check] { check(reply->bytesAvailable(), -1); });
     }
 
     // The wait helper bounds each slice; the loop goes on while data flows.
