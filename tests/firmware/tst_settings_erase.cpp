@@ -115,7 +115,7 @@ void TestSettingsErase::nothingReachesTheBootloader()
     Rig rig;
     auto session = rig.link.acquire_bootloader();
     rig.erase.menuEraseSettingsClick();
-    QTest::qWait(0); // the next command
+    QCoreApplication::processEvents(); // back in the event loop: the next command
     rig.erase.EraseEEPROM(QStringLiteral("51"));
     QVERIFY(rig.driver.writes.isEmpty());
     QVERIFY(rig.dialogs.questions.isEmpty());
