@@ -168,6 +168,9 @@ Editor::Editor(const EditorDeps &deps)
     // Preset files: a load refreshes the effect window, whose handlers reach the pedal.
     m_presets = std::make_unique<PresetFiles>(*m_parameters, *m_console, m_dialogs, *m_preferences);
     m_presets->show_parameters = [this] { m_fx_settings->show_parameters(); };
+    m_presets->send_word = [this](ParameterRow row, std::uint32_t word) {
+        m_fx_settings->send_parameter_word(row, word);
+    };
     m_presets->refuse_to_send = [this] { return m_link->refuses_writers(); };
 
     m_new_version = std::make_unique<TformNewVersionMsg>();

@@ -1,5 +1,6 @@
 #include "parameters/DialMapping.h"
 
+#include <algorithm>
 #include <array>
 
 namespace quorvane {
@@ -95,6 +96,26 @@ int level_to_dial_angle(std::uint32_t word, std::uint32_t scale)
             return scale_between(std::int32_t(level), s.x0, s.x1, s.y0, s.y1);
     }
     return dial_max_angle; // not reached: level is at most 1023
+}
+
+bool is_stepped_dial_word(std::uint32_t word, std::uint32_t steps)
+{
+    return word > steps && word <= dial_word_max && (word & ((1u << dial_word_shift) - 1)) == 0;
+}
+
+std::uint32_t word_to_step(std::uint32_t word, std::uint32_t steps)
+{
+    if (word <= steps)
+        return word;
+    const std::uint32_t level = std::min<std::uint32_t>(word >> dial_word_shift, dial_max_level);
+    // Nearest step; level × steps / 1023 is never exactly a half for these counts.
+    return (level * steps * 2 + dial_max_level) / (2 * dial_max_level);
+}
+
+int stepped_word_to_angle(std::uint32_t word, std::uint32_t steps)
+{
+    return is_stepped_dial_word(word, steps) ? level_to_dial_angle(word, full_scale)
+                                             : level_to_dial_angle(word, steps);
 }
 
 } // namespace quorvane

@@ -51,6 +51,19 @@ struct DialWord {
 // The word a dial at `angle` sends, with the snapped angle.
 DialWord dial_to_word(int angle);
 
+// A filter or range word is a step number when the pedal reported it, but
+// the dial word its dial sent once the user turned it (a preset keeps
+// either): a word above the step count that is a whole level << 13.
+bool is_stepped_dial_word(std::uint32_t word, std::uint32_t steps);
+
+// The step 0..steps a stepped parameter's word stands for: a reported step as
+// it is, any other word the step nearest to level × steps / 1023 (its level
+// held to 1023), which is how the pedal itself reads a dial word.
+std::uint32_t word_to_step(std::uint32_t word, std::uint32_t steps);
+
+// The pointer angle that shows a stepped parameter's word of either kind.
+int stepped_word_to_angle(std::uint32_t word, std::uint32_t steps);
+
 // y0 + (x - x0) × (y1 - y0) / (x1 - x0), the division truncating toward zero.
 // A segment of zero width gives y0.
 std::int32_t scale_between(std::int32_t x, std::int32_t x0, std::int32_t x1,

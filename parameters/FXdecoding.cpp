@@ -8,6 +8,7 @@
 
 #include "console/ConsoleLog.h"
 #include "parameters/DialMapping.h"
+#include "parameters/Readout.h"
 #include "protocol/Codec.h"
 #include "widgets/ArcDial.h"
 #include "widgets/ToggleSwitch.h"
@@ -190,17 +191,10 @@ void TformFXsettings::decode_parameter_dump(const Values &values, int index)
 
 void TformFXsettings::show_parameters()
 {
+    FillFromReport display_only(*this);
     const ParameterModel &m = m_model;
     auto full = [&m](ParameterRow row) { return level_to_dial_angle(m.value(row), full_scale); };
-    // A filter or range word is a step number when the pedal reported it, but
-    // the dial word its dial sent once the user turned it (and a preset keeps
-    // either); read as a step, a dial word would throw the dial to its end.
-    auto stepped = [&m, &full](ParameterRow row, std::uint32_t steps) {
-        const std::uint32_t word = m.value(row);
-        const bool dial_word = word > steps && word <= dial_word_max &&
-                               (word & ((1u << dial_word_shift) - 1)) == 0;
-        return dial_word ? full(row) : level_to_dial_angle(word, steps);
-    };
+    auto stepped = [&m](ParameterRow row) { return stepped_word_to_angle(m.value(row), row_steps(row)); };
 
     ui->dialDry->setAngle(full(ParameterRow::dry));
     ui->dialSubMix->setAngle(full(ParameterRow::sub_mix));
@@ -213,8 +207,8 @@ void TformFXsettings::show_parameters()
     else if (wave == wave_off_value)
         ui->swtWave->setChecked(false);
 
-    ui->dialLowPass->setAngle(stepped(ParameterRow::low_pass, low_pass_steps));
-    ui->dialHighPass->setAngle(stepped(ParameterRow::high_pass, high_pass_steps));
+    ui->dialLowPass->setAngle(stepped(ParameterRow::low_pass));
+    ui->dialHighPass->setAngle(stepped(ParameterRow::high_pass));
     ui->dial1stHarmonic->setAngle(full(ParameterRow::first_harmonic));
 
     const std::uint32_t split = m.value(ParameterRow::split);
@@ -223,7 +217,7 @@ void TformFXsettings::show_parameters()
     else if (split == 0)
         ui->swtSplit->setChecked(false);
 
-    ui->dialRange->setAngle(stepped(ParameterRow::range, range_steps));
+    ui->dialRange->setAngle(stepped(ParameterRow::range));
     ui->dialInputLevel->setAngle(full(ParameterRow::input_level));
     ui->dialClipWave->setAngle(full(ParameterRow::wave_clip));
 
@@ -237,6 +231,9 @@ void TformFXsettings::show_parameters()
 
     ui->chkDominantNoteCut->setChecked(m.value(ParameterRow::dominant_notes_cut) == 1);
     ui->chkHighNoteCut->setChecked(m.value(ParameterRow::high_notes_cut) == 1);
+
+    for (int i = 0; i < parameter_count; ++i)
+        show_readout(ParameterRow(i));
 }
 
 void TformFXsettings::set_list_entry(QComboBox &list, int index)

@@ -104,6 +104,23 @@ void TformFXsettings::send_dsp_write(const QString &prefix, std::uint32_t addres
     send_message(m_link, m_console, text, n);
 }
 
+void TformFXsettings::send_parameter_word(ParameterRow row, std::uint32_t word)
+{
+    if (row == ParameterRow::first_harmonic)
+        return; // its dial only shows the pedal's word
+    if (!m_model.has_image_address(row)) {
+        log_not_sent(row, word);
+        return;
+    }
+    const std::uint16_t address = m_model.address(row);
+    if (ArcDial *d = dial_of(row))
+        m_throttle->queue(d, dsp_write_text(address, word));
+    else if (row == ParameterRow::dominant_notes_cut || row == ParameterRow::high_notes_cut)
+        send_dsp_write(QStringLiteral("01"), address, word);
+    else
+        send_message(m_link, m_console, dsp_write_text(address, word), 7);
+}
+
 // --- the handlers ---
 
 void TformFXsettings::standard_dial_changed(ArcDial &dial, ParameterRow row)
@@ -113,6 +130,7 @@ void TformFXsettings::standard_dial_changed(ArcDial &dial, ParameterRow row)
         return;
     standard_parameter &p = m_model.standard(row);
     p.value = send_standard_dial(dial, p);
+    show_readout(row);
 }
 
 void TformFXsettings::assignable_dial_changed(ArcDial &dial, ParameterRow row)
@@ -122,6 +140,7 @@ void TformFXsettings::assignable_dial_changed(ArcDial &dial, ParameterRow row)
         return;
     assignable_parameter &p = m_model.assignable(row);
     p.value = send_assignable_dial(dial, p);
+    show_readout(row);
 }
 
 void TformFXsettings::dialDryChange() { standard_dial_changed(*ui->dialDry, ParameterRow::dry); }
@@ -143,6 +162,7 @@ void TformFXsettings::swtWaveSwitch()
     const std::uint32_t word = ui->swtWave->isChecked() ? wave_on_value : wave_off_value;
     send_switch_value(word, p);
     p.value = word; // what the pedal now plays is what a preset saves
+    show_readout(ParameterRow::wave);
 }
 
 void TformFXsettings::swtSplitSwitch()
@@ -154,6 +174,7 @@ void TformFXsettings::swtSplitSwitch()
     const std::uint32_t word = ui->swtSplit->isChecked() ? 1 : 0;
     send_switch_value(word, p);
     p.value = word;
+    show_readout(ParameterRow::split);
 }
 
 void TformFXsettings::swtBypassSwitch()
@@ -179,6 +200,7 @@ void TformFXsettings::cmbVariableWavePitchChange()
     else
         log_not_sent(ParameterRow::harmonic_pitch, word);
     p.value = word;
+    show_readout(ParameterRow::harmonic_pitch);
 }
 
 void TformFXsettings::cut_box_changed(QCheckBox &box, ParameterRow row)
@@ -197,6 +219,7 @@ void TformFXsettings::cut_box_changed(QCheckBox &box, ParameterRow row)
         send_dsp_write(QStringLiteral("01"), p.address, p.value);
     else
         log_not_sent(row, p.value);
+    show_readout(row);
 }
 
 void TformFXsettings::chkDominantNoteCutChange()

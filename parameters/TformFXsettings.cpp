@@ -4,7 +4,9 @@
 
 #include "app/HintsUnit.h"
 #include "console/ConsoleLog.h"
+#include "parameters/DialMapping.h"
 #include "parameters/PanelShapes.h"
+#include "parameters/Readout.h"
 #include "platform/Dialogs.h"
 #include "protocol/DeviceConnection.h"
 #include "widgets/ArcDial.h"
@@ -135,8 +137,16 @@ TformFXsettings::TformFXsettings(ParameterModel &model, D2XXUnit &link, ConsoleL
         list(slot_list_names[slot])->setCurrentIndex(0);
         slot_list_changed(slot);
     }
-    // 5. Hints.
+    // 5. Hints; the stepped dials' stops, the readouts.
     attach_hints();
+    for (ParameterRow row : {ParameterRow::low_pass, ParameterRow::high_pass, ParameterRow::range}) {
+        QList<int> stops;
+        for (std::uint32_t step = 0; step <= row_steps(row); ++step)
+            stops.append(level_to_dial_angle(step, row_steps(row)));
+        dial_of(row)->setStops(stops);
+    }
+    for (int i = 0; i < parameter_count; ++i)
+        show_readout(ParameterRow(i));
     // 6. No tuning, no semitone shift.
     ui->cmbGuitarTuning->setCurrentIndex(no_tuning_index);
     cmbGuitarTuningChange();
@@ -296,6 +306,38 @@ void TformFXsettings::attach(DeviceConnection &connection)
 ArcDial *TformFXsettings::dial(const char *name) const
 {
     return findChild<ArcDial *>(QLatin1String(name));
+}
+
+ArcDial *TformFXsettings::dial_of(ParameterRow row) const
+{
+    switch (row) {
+    case ParameterRow::dry: return ui->dialDry;
+    case ParameterRow::sub_mix: return ui->dialSubMix;
+    case ParameterRow::minus_1_oct: return ui->dialMinus1Oct;
+    case ParameterRow::minus_2_oct: return ui->dialMinus2Oct;
+    case ParameterRow::low_pass: return ui->dialLowPass;
+    case ParameterRow::high_pass: return ui->dialHighPass;
+    case ParameterRow::first_harmonic: return ui->dial1stHarmonic;
+    case ParameterRow::range: return ui->dialRange;
+    case ParameterRow::input_level: return ui->dialInputLevel;
+    case ParameterRow::wave_clip: return ui->dialClipWave;
+    default: return nullptr;
+    }
+}
+
+void TformFXsettings::show_readout(ParameterRow row)
+{
+    const std::uint32_t word = m_model.value(row);
+    const QString readout = parameter_readout(row, word);
+    if (ArcDial *d = dial_of(row)) {
+        d->setReadout(readout);
+        // A dial with a hint keeps it as its tooltip; the word shows under it.
+        d->setValueTip(word_hint(word));
+        if (d != ui->dialInputLevel)
+            d->setToolTip(word_hint(word));
+    } else if (row == ParameterRow::harmonic_pitch) {
+        ui->cmbVariableWavePitch->setAccessibleDescription(readout);
+    }
 }
 
 ToggleSwitch *TformFXsettings::switchControl(const char *name) const

@@ -4,16 +4,23 @@
 // running in the pedal, chooses what the pedal's control slots hold and the
 // footswitch behaviour.
 //
-// It is filled from the pedal's status report by the decoders (their
-// console lines and the mapping of reported words to dial angles live in
-// FXdecoding.cpp) and writes every change of the user to the pedal at once
-// (FXliveEdits.cpp); dials go out through the 100 ms throttle.
+// The parameter model holds the words; the window shows them. It is filled
+// from the pedal's status report by the decoders (their console lines and
+// the mapping of words to dial angles live in FXdecoding.cpp) and writes
+// every change of the user to the pedal at once (FXliveEdits.cpp); dials go
+// out through the 100 ms throttle.
 //
-// Filling the window from a report is the pedal speaking: while the decoders
-// set the controls, the change handlers send nothing, keep the word the
-// decoder stored and show no message. A handler that changes its own control
-// (a dial snapping out of the dead zone, a check box clearing itself) does
-// not run again: one user action, one handling.
+// Showing the model (after a report or a preset load) is display only: the
+// controls move, the change handlers do nothing, nothing is sent and no word
+// is re-derived from a control. Only a user's own change of a control
+// composes a word from it. A handler that changes its own control (a dial
+// snapping out of the dead zone, a check box clearing itself) does not run
+// again: one user action, one handling.
+//
+// Each dial shows its word as a readout inside the knob (the level, or the
+// step of a stepped dial; also its accessible description) and the word in
+// hex in its tooltip. The stepped dials move from step to step on the keys
+// and the wheel.
 
 #include "parameters/DialSendThrottle.h"
 #include "parameters/ParameterModel.h"
@@ -115,8 +122,8 @@ public:
     void decode_tuning(const Values &values, int index);
     void getBypassStatus(const Values &values, int buffer_index);
     void decode_parameter_dump(const Values &values, int index);
-    // Sets every control from the fifteen parameter words; its changes run
-    // the change handlers (the preset load sends through them).
+    // Sets every control, readout and word tooltip from the fifteen
+    // parameter words. Display only: no handler acts and nothing is sent.
     void show_parameters();
 
     int footswitch_mode = 0;
@@ -132,6 +139,12 @@ public:
     // prefix + 4 hex digits of the address's low 16 bits + 8 of the word;
     // logged, then written at once.
     void send_dsp_write(const QString &prefix, std::uint32_t address, std::uint32_t word);
+    // Writes exactly `word` to a row's DSP address the way its control
+    // writes: a dial's through the throttle (replacing what it had pending),
+    // the others at once, the cut boxes with their console line. "1st
+    // Harmonic" is never sent; a row no effect image has given an address is
+    // logged as not sent. The model is not touched.
+    void send_parameter_word(ParameterRow row, std::uint32_t word);
 
     DialSendThrottle &dial_send_timer() { return *m_throttle; }
     // Sends the dial writes still waiting for the throttle's tick now.
@@ -140,6 +153,8 @@ public:
 
     // Controls.
     ArcDial *dial(const char *name) const;
+    // The dial that shows a row; nullptr for the rows shown otherwise.
+    ArcDial *dial_of(ParameterRow row) const;
     ToggleSwitch *switchControl(const char *name) const;
     QComboBox *list(const char *name) const;
     QCheckBox *checkBox(const char *name) const;
@@ -183,6 +198,9 @@ private:
     bool refused(ParameterRow row);
     void log_not_sent(ParameterRow row, std::uint32_t word);
     void set_list_entry(QComboBox &list, int index);
+    // The readout, accessible description and word tooltip of a row's
+    // control, from the model's word.
+    void show_readout(ParameterRow row);
 
     ParameterModel &m_model;
     D2XXUnit &m_link;

@@ -39,6 +39,11 @@ QString preset_text::loaded_partly(int applied)
     return QStringLiteral("Preset loaded with %1 of %2 values: ").arg(applied).arg(parameter_count);
 }
 
+QString preset_text::assigned_skipped(int assigned)
+{
+    return QStringLiteral(" (%1 assigned to a control, not applied)").arg(assigned);
+}
+
 QString reverse_hex_bytes(const QString &text8)
 {
     const QString t = text8.leftJustified(8, QLatin1Char(' '), true);
@@ -78,7 +83,9 @@ int PresetWords::valid() const
 
 PresetWords parse_preset_text(const QString &text)
 {
-    const QStringList lines = preset_lines(text);
+    QStringList lines = preset_lines(text);
+    while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
+        lines.removeLast();
     PresetWords result;
     result.present = int(std::min<qsizetype>(lines.size(), parameter_count));
     for (int i = 0; i < result.present; ++i) {
@@ -94,11 +101,27 @@ PresetWords parse_preset_text(const QString &text)
     return result;
 }
 
-void apply_preset_words(ParameterModel &model, const PresetWords &preset)
+PresetApplied apply_preset_words(ParameterModel &model, const PresetWords &preset)
 {
-    for (int i = 0; i < parameter_count; ++i)
-        if (const auto &word = preset.words[std::size_t(i)])
-            model.set_value(ParameterRow(i), *word);
+    PresetApplied result;
+    for (int i = 0; i < parameter_count; ++i) {
+        const auto &word = preset.words[std::size_t(i)];
+        if (!word)
+            continue;
+        const ParameterRow row(static_cast<ParameterRow>(i));
+        // A control slot of the pedal holds it: the window may not write it,
+        // so the editor keeps the word the pedal has.
+        if (model.is_assigned(row)) {
+            ++result.assigned;
+            continue;
+        }
+        ++result.applied;
+        if (model.value(row) != *word) {
+            model.set_value(row, *word);
+            result.changed.emplace_back(row, *word);
+        }
+    }
+    return result;
 }
 
 PresetFiles::PresetFiles(ParameterModel &model, ConsoleLog &console, Dialogs &dialogs,
@@ -196,22 +219,28 @@ void PresetFiles::load_preset()
     if (file.outcome == ReadResult::failed)
         return;
     m_console.print_to_console(file.text);
+    if (file.outcome != ReadResult::read)
+        return; // cancelled: nothing changes, nothing is shown or sent
 
-    if (file.outcome == ReadResult::read) {
-        const PresetWords preset = parse_preset_text(file.text);
-        // A file with no usable line is no preset: nothing changes, nothing is refreshed.
-        if (preset.valid() == 0) {
-            m_dialogs.message(preset_text::not_a_preset + file.file_name);
-            return;
-        }
-        apply_preset_words(m_model, preset);
-        m_dialogs.message(preset.rejected() == 0
-                              ? preset_text::loaded + file.file_name
-                              : preset_text::loaded_partly(preset.valid()) + file.file_name);
+    const PresetWords preset = parse_preset_text(file.text);
+    // A file with no usable line is no preset: nothing changes.
+    if (preset.valid() == 0) {
+        m_dialogs.message(preset_text::not_a_preset + file.file_name);
+        return;
     }
-    // A cancelled load refreshes the window from the unchanged words too.
+    const PresetApplied applied = apply_preset_words(m_model, preset);
     if (show_parameters)
         show_parameters();
+    if (send_word)
+        for (const auto &[row, word] : applied.changed)
+            send_word(row, word);
+
+    QString message = applied.applied == parameter_count
+                          ? preset_text::loaded + file.file_name
+                          : preset_text::loaded_partly(applied.applied) + file.file_name;
+    if (applied.assigned > 0)
+        message += preset_text::assigned_skipped(applied.assigned);
+    m_dialogs.message(message);
 }
 
 } // namespace quorvane

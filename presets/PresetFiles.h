@@ -1,15 +1,15 @@
 #pragma once
 // Preset files: the fifteen parameter words of the effect in a small text
 // file. "Save Preset" writes the words the editor holds now; "Load Preset"
-// reads a file back into the parameter model and refreshes the effect
-// window, whose change handlers are what reach the pedal.
+// reads a file back into the parameter model, shows it in the effect window
+// and sends the pedal exactly the file's word of every row it changed.
 //
 // The file: UTF-8 with a byte-order mark, one line per parameter in the
 // order of the parameter table, each line the word as eight upper-case hex
 // digits, lines separated by a single CR and nothing after the last one
 // (137 bytes for a full file). On reading, CR, LF and CR LF all end a line
 // and line i is parameter i; a line that is not exactly eight hex digits
-// leaves its parameter as it was.
+// leaves its parameter as it was, and blank lines at the end are no lines.
 
 #include <QString>
 #include <QStringList>
@@ -20,6 +20,8 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace quorvane {
 
@@ -40,6 +42,9 @@ inline const QString load_error = QStringLiteral("Error loading file: ");
 inline const QString not_a_preset = QStringLiteral("Not a preset file: ");
 // "Preset loaded with N of 15 values: " + file name
 QString loaded_partly(int applied);
+// Added after the file name when assigned rows were skipped:
+// " (M assigned to a control, not applied)".
+QString assigned_skipped(int assigned);
 } // namespace preset_text
 
 // Folder names below the maker folder (saving) and the product folder (loading).
@@ -62,7 +67,7 @@ QStringList preset_lines(const QString &text);
 
 // The words a preset text gives: line i is parameter i when it is exactly
 // eight hex digits; any other line gives nothing for its parameter. Lines
-// past the fifteenth are not read.
+// past the fifteenth are not read; blank lines at the end do not count.
 struct PresetWords {
     int present = 0; // lines there for a parameter (at most fifteen)
     std::array<std::optional<std::uint32_t>, parameter_count> words{};
@@ -71,19 +76,31 @@ struct PresetWords {
 };
 PresetWords parse_preset_text(const QString &text);
 
-// Sets the words the preset gives; every other word stays entirely as it was.
-void apply_preset_words(ParameterModel &model, const PresetWords &preset);
+// What applying a preset did.
+struct PresetApplied {
+    int applied = 0;  // rows that took the file's word
+    int assigned = 0; // rows with a word that were skipped: a control slot holds them
+    // The rows whose word the preset changed, with their new word.
+    std::vector<std::pair<ParameterRow, std::uint32_t>> changed;
+};
+
+// Sets the words the preset gives, except for rows assigned to a control
+// slot; every other word stays entirely as it was.
+PresetApplied apply_preset_words(ParameterModel &model, const PresetWords &preset);
 
 class PresetFiles {
 public:
     PresetFiles(ParameterModel &model, ConsoleLog &console, Dialogs &dialogs,
                 Preferences &preferences);
 
-    // Refreshes the effect window from the parameter words (its
-    // show_parameters); unset, nothing is refreshed.
+    // Shows the parameter words in the effect window (its show_parameters,
+    // which sends nothing); unset, nothing is shown.
     std::function<void()> show_parameters;
+    // Sends a row's word to the pedal (the effect window's
+    // send_parameter_word); unset, nothing is sent.
+    std::function<void(ParameterRow, std::uint32_t)> send_word;
     // True (having said why) when nothing may be sent to the pedal now; a
-    // load, whose refresh sends, then does nothing at all.
+    // load then does nothing at all.
     std::function<bool()> refuse_to_send;
 
     // The "Save Preset" command.
@@ -93,9 +110,11 @@ public:
     bool write_preset_file(const QString &text);
 
     // The "Load Preset" command: the file's text goes to the console as one
-    // line, its valid lines into the parameter words, then the window is
-    // refreshed. One message box tells the outcome: loaded, loaded with
-    // some values left out, not a preset file, or the read error.
+    // line, its valid lines into the parameter words (rows assigned to a
+    // control slot keep theirs), the window shows them, and every changed
+    // word is sent. One message box tells the outcome: loaded, loaded with N
+    // of 15 values (and how many were assigned), not a preset file, or the
+    // read error. Cancelled, nothing changes and nothing is sent.
     void load_preset();
 
     // The file the user picked, read as lines (byte-order mark skipped),

@@ -3,11 +3,13 @@
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyleOption>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -79,9 +81,9 @@ public:
         if (!dial()->isEnabled())
             return;
         if (name == increaseAction())
-            dial()->turnClockwise(1);
+            dial()->stepBy(1);
         else if (name == decreaseAction())
-            dial()->turnClockwise(-1);
+            dial()->stepBy(-1);
         else
             QAccessibleWidget::doAction(name);
     }
@@ -131,6 +133,38 @@ void ArcDial::turnClockwise(int steps)
     setAngle(m_angle - steps % 360);
 }
 
+void ArcDial::setStops(const QList<int> &angles)
+{
+    m_stops.clear();
+    for (int a : angles)
+        m_stops.append(wrap_degrees(a));
+}
+
+void ArcDial::stepBy(int steps)
+{
+    if (m_stops.isEmpty()) {
+        turnClockwise(steps);
+        return;
+    }
+    // From the stop nearest to where the pointer stands along the sweep.
+    const int here = swept_degrees(m_angle);
+    qsizetype nearest = 0;
+    for (qsizetype i = 1; i < m_stops.size(); ++i)
+        if (qAbs(swept_degrees(m_stops[i]) - here) < qAbs(swept_degrees(m_stops[nearest]) - here))
+            nearest = i;
+    const qsizetype target = qBound<qsizetype>(0, nearest + steps, m_stops.size() - 1);
+    setAngle(m_stops[target]);
+}
+
+void ArcDial::setReadout(const QString &text)
+{
+    if (text == m_readout)
+        return;
+    m_readout = text;
+    setAccessibleDescription(text);
+    update();
+}
+
 bool ArcDial::angleAt(const QPointF &point, int *angle) const
 {
     const QPointF centre = QRectF(rect()).center();
@@ -142,22 +176,35 @@ bool ArcDial::angleAt(const QPointF &point, int *angle) const
     return true;
 }
 
+bool ArcDial::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip && !m_valueTip.isEmpty()) {
+        const QString hint = toolTip();
+        const QString shown = hint.isEmpty() || hint == m_valueTip
+                                  ? m_valueTip
+                                  : hint + QStringLiteral("\r\n") + m_valueTip;
+        QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), shown, this);
+        return true;
+    }
+    return QWidget::event(event);
+}
+
 void ArcDial::keyPressEvent(QKeyEvent *event)
 {
     switch (event->key()) {
     case Qt::Key_Up:
     case Qt::Key_Right:
-        turnClockwise(1);
+        stepBy(1);
         break;
     case Qt::Key_Down:
     case Qt::Key_Left:
-        turnClockwise(-1);
+        stepBy(-1);
         break;
     case Qt::Key_PageUp:
-        turnClockwise(10);
+        stepBy(m_stops.isEmpty() ? 10 : 4);
         break;
     case Qt::Key_PageDown:
-        turnClockwise(-10);
+        stepBy(m_stops.isEmpty() ? -10 : -4);
         break;
     case Qt::Key_Home:
         setAngle(sweep_start);
@@ -183,7 +230,7 @@ void ArcDial::wheelEvent(QWheelEvent *event)
     const int steps = m_wheelRemainder / 120;
     m_wheelRemainder -= steps * 120;
     if (steps != 0)
-        turnClockwise(steps);
+        stepBy(steps);
     event->accept();
 }
 
@@ -260,14 +307,35 @@ void ArcDial::paintEvent(QPaintEvent *)
     p.setBrush(shade);
     p.drawEllipse(centre, knob_radius, knob_radius);
 
-    // Pointer: a short line from near the centre to the face's edge.
+    // Pointer: a short line from near the centre to the face's edge; with a
+    // readout in the middle, a tick at the edge.
+    const bool with_readout = !m_readout.isEmpty();
     const double radians = m_angle * M_PI / 180.0;
     const QPointF direction(std::cos(radians), -std::sin(radians));
-    const QPointF inner = centre + direction * (knob_radius * 0.30);
-    const QPointF outer = centre + direction * (knob_radius * 0.82);
+    const QPointF inner = centre + direction * (knob_radius * (with_readout ? 0.66 : 0.30));
+    const QPointF outer = centre + direction * (knob_radius * (with_readout ? 0.92 : 0.82));
     p.setPen(QPen(pal.color(QPalette::ButtonText), qMax<qreal>(1.5, side * 0.06), Qt::SolidLine,
                   Qt::RoundCap));
     p.drawLine(inner, outer);
+
+    if (with_readout) {
+        // As large as fits inside the ring the tick leaves free.
+        const QRectF free_box(centre.x() - knob_radius * 0.66, centre.y() - knob_radius * 0.5,
+                              knob_radius * 1.32, knob_radius * 1.0);
+        QFont font = p.font();
+        font.setBold(false);
+        font.setStretch(QFont::SemiCondensed);
+        qreal pixels = qMax<qreal>(6.0, side * 0.24);
+        for (;;) {
+            font.setPixelSize(int(pixels));
+            if (QFontMetricsF(font).horizontalAdvance(m_readout) <= free_box.width() || pixels <= 6.0)
+                break;
+            pixels -= 1.0;
+        }
+        p.setFont(font);
+        p.setPen(pal.color(QPalette::ButtonText));
+        p.drawText(free_box, Qt::AlignCenter, m_readout);
+    }
 
     if (hasFocus()) {
         QColor ring = accent;

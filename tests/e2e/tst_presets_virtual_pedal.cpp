@@ -1,12 +1,12 @@
 // The whole editor against the virtual pedal: "Load Preset" from the File
-// menu reaches the pedal through the effect window, "Save Preset" writes what
-// the editor holds, and while the pedal waits in its bootloader a load does
-// nothing but say why.
+// menu gives the pedal exactly the file's words, "Save Preset" writes what
+// the editor holds, a cancelled load sends nothing, and while the pedal waits
+// in its bootloader a load does nothing but say why.
 
 #include "SimEditor.h"
 
-#include "parameters/DialMapping.h"
 #include "parameters/ParameterModel.h"
+#include "parameters/TformFXsettings.h"
 #include "presets/PresetFiles.h"
 #include "protocol/Codec.h"
 #include "protocol/Sender.h"
@@ -37,17 +37,13 @@ void write_file(const QString &path, const QByteArray &bytes)
     file.write(bytes);
 }
 
-std::uint32_t shown_dial_word(std::uint32_t word)
-{
-    return dial_to_word(level_to_dial_angle(word, full_scale)).word;
-}
-
 } // namespace
 
 class TestPresetsVirtualPedal : public QObject {
     Q_OBJECT
 private slots:
     void loadReachesThePedalAndSaveWritesIt();
+    void cancelledLoadSendsNothing();
     void loadIsRefusedWhileTheBootloaderListens();
 };
 
@@ -65,7 +61,7 @@ void TestPresetsVirtualPedal::loadReachesThePedalAndSaveWritesIt()
     auto set = [&preset](ParameterRow row, std::uint32_t word) { preset[std::size_t(row)] = word; };
     set(ParameterRow::dry, 0x003FC000);
     set(ParameterRow::sub_mix, 0x007FE000);
-    set(ParameterRow::low_pass, 0x0014E000); // a dial word, as the Low Pass dial sends
+    set(ParameterRow::low_pass, 0x00400000); // a dial word, as the Low Pass dial sends (step 12)
     set(ParameterRow::wave, model.value(ParameterRow::wave) == wave_on_value ? wave_off_value
                                                                              : wave_on_value);
     set(ParameterRow::split, model.value(ParameterRow::split) == 1 ? 0 : 1);
@@ -78,12 +74,13 @@ void TestPresetsVirtualPedal::loadReachesThePedalAndSaveWritesIt()
     e.trigger("menuLoadPreset");
     QCOMPARE(e.dialogs.messages, QStringList{"File loaded successfully: " + path});
 
-    // Switches and the list at once, the dials at the throttle's tick.
+    // Switches and the list at once, the dials at the throttle's tick; each
+    // exactly the file's word.
     const auto &words = e.driver.model().settings().words;
-    QTRY_COMPARE(words[std::size_t(ParameterRow::dry)], shown_dial_word(0x003FC000));
+    QTRY_COMPARE(words[std::size_t(ParameterRow::dry)], 0x003FC000u);
     QTRY_COMPARE(words[std::size_t(ParameterRow::sub_mix)], 0x007FE000u);
-    QTRY_COMPARE(words[std::size_t(ParameterRow::low_pass)], shown_dial_word(0x0014E000));
-    QTRY_COMPARE(words[std::size_t(ParameterRow::input_level)], shown_dial_word(0x00200000));
+    QTRY_COMPARE(words[std::size_t(ParameterRow::low_pass)], 0x00400000u);
+    QTRY_COMPARE(words[std::size_t(ParameterRow::input_level)], 0x00200000u);
     QCOMPARE(words[std::size_t(ParameterRow::wave)], preset[std::size_t(ParameterRow::wave)]);
     QCOMPARE(words[std::size_t(ParameterRow::split)], preset[std::size_t(ParameterRow::split)]);
     QCOMPARE(words[std::size_t(ParameterRow::harmonic_pitch)], 0x00800000u);
@@ -100,6 +97,26 @@ void TestPresetsVirtualPedal::loadReachesThePedalAndSaveWritesIt()
     QFile file(saved + ".txt");
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), preset_file(now));
+    QCOMPARE(now, preset);
+}
+
+void TestPresetsVirtualPedal::cancelledLoadSendsNothing()
+{
+    SimEditor e(pedal(10));
+    e.link();
+    ParameterModel &model = e.editor->parameters();
+    // A word between two dial angles, shown as a report would show it.
+    model.set_value(ParameterRow::dry, 0x003FC000);
+    e.editor->fxSettings().show_parameters();
+    e.dialogs.reset();
+    const qint64 received = e.driver.model().bytesReceived();
+
+    e.trigger("menuLoadPreset"); // no file picked: cancelled
+
+    QVERIFY(e.dialogs.messages.isEmpty());
+    QCOMPARE(model.value(ParameterRow::dry), 0x003FC000u);
+    QVERIFY(!e.editor->fxSettings().dial_send_timer().has_pending());
+    QCOMPARE(e.driver.model().bytesReceived(), received);
 }
 
 void TestPresetsVirtualPedal::loadIsRefusedWhileTheBootloaderListens()
@@ -119,10 +136,10 @@ void TestPresetsVirtualPedal::loadIsRefusedWhileTheBootloaderListens()
     write_file(path, preset_file(preset));
     e.dialogs.fileAnswers.enqueue(path);
     e.run([&] { e.main().menuLoadPresetClick(); });
-    QTest::qWait(250); // past a dial's throttle tick
 
     QCOMPARE(e.dialogs.messages, QStringList{bootloader_busy_text});
     QVERIFY(e.dialogs.fileRequests.isEmpty());
+    QVERIFY(!e.editor->fxSettings().dial_send_timer().has_pending());
     QCOMPARE(e.driver.model().bytesReceived(), received);
     QVERIFY(e.editor->parameters().value(ParameterRow::dry) != 0x007FE000u);
 }

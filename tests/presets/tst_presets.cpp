@@ -1,7 +1,7 @@
 // Preset files: the exact bytes a save writes, the file names and folders,
 // loading line by line with every kind of line end, files that are partly or
-// not at all presets, read and write failures, and the refresh of the real
-// effect window that carries a load to the pedal.
+// not at all presets, read and write failures, and a load through the real
+// effect window: shown without sending, then exactly the changed words sent.
 
 #include "app/Preferences.h"
 #include "parameters/DialMapping.h"
@@ -14,6 +14,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <utility>
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -76,6 +78,16 @@ struct PresetRig : FxFixture {
             ++refreshes;
             window.show_parameters();
         };
+        presets.send_word = [this](ParameterRow row, std::uint32_t word) {
+            window.send_parameter_word(row, word);
+        };
+    }
+
+    // The throttle's tick now, then what reached the bridge since the last call.
+    QList<QByteArray> sent()
+    {
+        window.flush_dial_writes();
+        return std::exchange(driver.writes, {});
     }
 
     QString documents(const QString &relative) const { return shell.documents + '/' + relative; }
@@ -115,13 +127,6 @@ struct PresetRig : FxFixture {
     }
 };
 
-// The word a dial sends after a refresh has shown `word` on it: showing is
-// not the exact inverse of sending.
-std::uint32_t shown_dial_word(std::uint32_t word)
-{
-    return dial_to_word(level_to_dial_angle(word, full_scale)).word;
-}
-
 } // namespace
 
 class TestPresets : public QObject {
@@ -138,14 +143,15 @@ private slots:
     void loadTakesLineByLine();
     void loadRefusesFilesThatAreNoPreset_data();
     void loadRefusesFilesThatAreNoPreset();
-    void cancelledLoadRefreshesUnchanged();
-    void refreshKeepsTurnedSteppedDials_data();
-    void refreshKeepsTurnedSteppedDials();
+    void cancelledLoadChangesNothing();
+    void refreshShowsTurnedSteppedDials_data();
+    void refreshShowsTurnedSteppedDials();
     void loadIsRefusedWhileNothingMaySend();
     void unreadableFileChangesNothing_data();
     void unreadableFileChangesNothing();
-    void loadReachesThePedalThroughTheWindow();
-    void loadWhileInputLevelAssignedSendsNothingForIt();
+    void loadSendsExactlyTheChangedWords();
+    void everyLevelSurvivesSaveAndLoad();
+    void assignedRowsAreNotApplied();
     void reverseHexBytes_data();
     void reverseHexBytes();
     void filterForQtDialogs_data();
@@ -283,8 +289,8 @@ void TestPresets::saveThenLoadRestoresEveryWord()
     QCOMPARE(request.defaultExtension, QStringLiteral("txt"));
     QCOMPARE(rig.dialogs.messages, QStringList{"File loaded successfully: " + path});
     // The whole text as one console line: every line followed by CR LF.
-    QCOMPARE(rig.console.lines().last(),
-             QString::fromLatin1(lines(hex_fields(sample_words), "\r\n") + "\r\n"));
+    QVERIFY(rig.console.lines().contains(
+        QString::fromLatin1(lines(hex_fields(sample_words), "\r\n") + "\r\n")));
 }
 
 void TestPresets::loadTakesLineByLine_data()
@@ -302,7 +308,12 @@ void TestPresets::loadTakesLineByLine_data()
     QTest::newRow("lower-case digits") << lines(f).toLower() << QList<int>{} << ok;
     QTest::newRow("lines past the fifteenth") << lines(f + QList<QByteArray>{"junk", "00000000"})
                                               << QList<int>{} << ok;
-    QTest::newRow("ten lines") << bom + lines(f.mid(0, 10)) << QList<int>{10, 11, 12, 13, 14} << ok;
+    QTest::newRow("trailing blank lines") << bom + lines(f) + "\r\n\r\n \r\n" << QList<int>{} << ok;
+    QTest::newRow("ten lines") << bom + lines(f.mid(0, 10)) << QList<int>{10, 11, 12, 13, 14}
+                               << "Preset loaded with 10 of 15 values: ";
+    QTest::newRow("ten lines, a blank line after") << bom + lines(f.mid(0, 10)) + "\r\n\r\n"
+                                                   << QList<int>{10, 11, 12, 13, 14}
+                                                   << "Preset loaded with 10 of 15 values: ";
 
     auto with = [&f](int row, const QByteArray &field) {
         QList<QByteArray> g = f;
@@ -376,36 +387,38 @@ void TestPresets::loadRefusesFilesThatAreNoPreset()
     QCOMPARE(rig.words(), sample_words);
     QCOMPARE(rig.dialogs.messages, QStringList{"Not a preset file: " + path});
     QCOMPARE(rig.refreshes, 0);
-    QTest::qWait(DialSendThrottle::interval_ms + 50);
-    QVERIFY(rig.driver.writes.isEmpty());
+    QVERIFY(rig.sent().isEmpty());
 }
 
-void TestPresets::cancelledLoadRefreshesUnchanged()
+void TestPresets::cancelledLoadChangesNothing()
 {
     PresetRig rig;
     rig.load_0008();
-    Words shown{};
-    shown[std::size_t(ParameterRow::first_harmonic)] = 0x12345678; // shown, never sent
-    rig.set_words(shown);
     rig.settle();
+    // A dial between two angles, as after a report: re-derived from its
+    // angle, its word would come out different.
+    rig.model.set_value(ParameterRow::dry, 0x003FC000);
+    rig.model.set_value(ParameterRow::first_harmonic, 0x12345678);
+    rig.window.show_parameters();
     const Words words = rig.words();
-    QCOMPARE(words, shown);
+    const int dry_angle = rig.dial("dialDry")->angle();
 
     rig.presets.load_preset(); // no answer scripted: cancelled
 
-    QCOMPARE(rig.refreshes, 1);
+    QCOMPARE(rig.refreshes, 0);
     QCOMPARE(rig.words(), words);
+    QCOMPARE(rig.dial("dialDry")->angle(), dry_angle);
     QVERIFY(rig.dialogs.messages.isEmpty());
     QCOMPARE(rig.console.lines(), QStringList{QString()}); // the empty text, as one line
     QVERIFY(QFileInfo(rig.documents("Velsk/Quorvane KQ5/Preset")).isDir());
-    QTest::qWait(DialSendThrottle::interval_ms + 50);
-    QVERIFY(rig.driver.writes.isEmpty()); // the window already showed these words
+    QVERIFY(!rig.window.dial_send_timer().has_pending());
+    QVERIFY(rig.sent().isEmpty());
 }
 
 // The filter and range dials send dial words, while the pedal reports their
-// steps; a refresh (here of a cancelled load) shows a word their dial sent
-// where the dial stood, not at its end.
-void TestPresets::refreshKeepsTurnedSteppedDials_data()
+// steps; showing the model puts a word their dial sent where the dial stood,
+// not at its end, and sends nothing.
+void TestPresets::refreshShowsTurnedSteppedDials_data()
 {
     QTest::addColumn<QString>("dial");
     QTest::addColumn<int>("row");
@@ -414,7 +427,7 @@ void TestPresets::refreshKeepsTurnedSteppedDials_data()
     QTest::newRow("Range") << "dialRange" << int(ParameterRow::range);
 }
 
-void TestPresets::refreshKeepsTurnedSteppedDials()
+void TestPresets::refreshShowsTurnedSteppedDials()
 {
     QFETCH(QString, dial);
     QFETCH(int, row);
@@ -424,16 +437,13 @@ void TestPresets::refreshKeepsTurnedSteppedDials()
     ArcDial *d = rig.dial(qPrintable(dial));
     d->setAngle(90);
     QCOMPARE(rig.model.value(ParameterRow(row)), 0x003FC000u);
-    QTRY_COMPARE(rig.driver.writes.size(), 1);
-    rig.driver.writes.clear();
+    QCOMPARE(rig.sent().size(), 1);
 
-    rig.presets.load_preset(); // cancelled: the window is refreshed
+    rig.window.show_parameters();
 
     QVERIFY2(qAbs(d->angle() - 90) <= 2, qPrintable(QString::number(d->angle())));
-    const std::uint32_t word = shown_dial_word(0x003FC000);
-    QCOMPARE(rig.model.value(ParameterRow(row)), word);
-    QTRY_COMPARE(rig.driver.writes.size(), 1);
-    QCOMPARE(rig.driver.writes.first().mid(3), QByteArray::fromHex(hex8(word).toLatin1()));
+    QCOMPARE(rig.model.value(ParameterRow(row)), 0x003FC000u);
+    QVERIFY(rig.sent().isEmpty());
 }
 
 void TestPresets::loadIsRefusedWhileNothingMaySend()
@@ -490,63 +500,125 @@ void TestPresets::unreadableFileChangesNothing()
     QCOMPARE(rig.console.lines().size(), console_lines);
 }
 
-// The refresh runs the controls' handlers: switches, lists and boxes write at
-// once, the dials together at the throttle's tick.
-void TestPresets::loadReachesThePedalThroughTheWindow()
+// Every row the file changes goes out with exactly the file's word: switches,
+// the list and the boxes at once, the dials at the throttle's tick. Rows the
+// file leaves as they are, and "1st Harmonic", send nothing.
+void TestPresets::loadSendsExactlyTheChangedWords()
 {
     PresetRig rig;
     rig.load_0008();
     rig.list("cmbGuitarTuning")->setCurrentIndex(1); // the cuts need a tuning
+    rig.model.set_value(ParameterRow::sub_mix, 0x00202000);
     rig.settle();
     Words w = rig.words();
-    w[std::size_t(ParameterRow::dry)] = 0x003FC000;
+    w[std::size_t(ParameterRow::dry)] = 0x003FC000;      // between two dial angles
+    w[std::size_t(ParameterRow::low_pass)] = 12;         // a step, as the pedal reports it
     w[std::size_t(ParameterRow::wave)] = wave_on_value;
     w[std::size_t(ParameterRow::input_level)] = 0x007FE000;
     w[std::size_t(ParameterRow::harmonic_pitch)] = 0x00800000;
     w[std::size_t(ParameterRow::dominant_notes_cut)] = 1;
     w[std::size_t(ParameterRow::first_harmonic)] = 0x00200000; // shown, never sent
 
-    rig.load(bom + lines(hex_fields(w)));
+    const QString path = rig.load(bom + lines(hex_fields(w)));
 
-    QCOMPARE(rig.dialogs.messages.size(), 1);
-    QTRY_COMPARE(rig.driver.writes.size(), 5);
-    QTest::qWait(DialSendThrottle::interval_ms + 50);
-    QCOMPARE(rig.driver.writes.size(), 5);
-    QSet<QString> sent;
-    for (const QByteArray &write : std::as_const(rig.driver.writes))
-        sent.insert(spaced(write));
-    const std::uint32_t dry = shown_dial_word(0x003FC000);
-    const QSet<QString> expected = {
-        spaced(bytes("01 00 0B") + QByteArray::fromHex(hex8(dry).toLatin1())), // Dry
-        "01 00 03 00 40 00 00", // Wave on
-        "01 00 0A 00 7F E0 00", // Input Level
-        "01 00 6E 00 80 00 00", // 1st Harmonic Pitch +12
-        "01 00 1B 00 00 00 01", // Dominant Notes Cut
-    };
-    QCOMPARE(sent, expected);
-    w[std::size_t(ParameterRow::dry)] = dry; // what the dial sent is what the model keeps
+    QCOMPARE(rig.dialogs.messages, QStringList{"File loaded successfully: " + path});
     QCOMPARE(rig.words(), w);
+    // At once, in row order.
+    QCOMPARE(rig.driver.writes,
+             (QList<QByteArray>{bytes("01 00 03 00 40 00 00"),   // Wave on
+                                bytes("01 00 6E 00 80 00 00"),   // 1st Harmonic Pitch +12
+                                bytes("01 00 1B 00 00 00 01")})); // Dominant Notes Cut
+    QVERIFY(rig.console.lines().contains("write to DSP msg: 01001B00000001"));
+    // Then the dials, together at the tick.
+    QCOMPARE(rig.sent().mid(3), (QList<QByteArray>{bytes("01 00 0B 00 3F C0 00"),    // Dry
+                                                   bytes("01 00 CC 00 00 00 0C"),    // Low Pass
+                                                   bytes("01 00 0A 00 7F E0 00")})); // Input Level
+    QCOMPARE(rig.dial("dialDry")->readout(), QStringLiteral("510"));
+    QCOMPARE(rig.dial("dialLowPass")->readout(), QStringLiteral("12 / 24"));
+
+    // The same file again changes nothing, so sends nothing.
+    rig.dialogs.reset();
+    rig.load(bom + lines(hex_fields(w)));
+    QCOMPARE(rig.dialogs.messages.size(), 1);
+    QVERIFY(rig.sent().isEmpty());
 }
 
-void TestPresets::loadWhileInputLevelAssignedSendsNothingForIt()
+// For every level of every full-scale dial that sends: the word in the
+// model, save, the dial turned elsewhere by the user, load, save again. The
+// two files are the same bytes and the pedal got exactly the file's word.
+void TestPresets::everyLevelSurvivesSaveAndLoad()
+{
+    PresetRig rig;
+    rig.load_0008();
+    rig.settle();
+    const QString first = rig.home.filePath("first.txt");
+    const QString again = rig.home.filePath("again.txt");
+    const ParameterRow rows[] = {ParameterRow::dry,         ParameterRow::sub_mix,
+                                 ParameterRow::minus_1_oct, ParameterRow::minus_2_oct,
+                                 ParameterRow::input_level, ParameterRow::wave_clip};
+    for (ParameterRow row : rows) {
+        ArcDial *dial = rig.window.dial_of(row);
+        const QByteArray address = QByteArray::fromHex(hex4(rig.model.address(row)).toLatin1());
+        for (std::uint32_t level = 0; level <= std::uint32_t(dial_max_level); ++level) {
+            const std::uint32_t word = level << dial_word_shift;
+            rig.model.set_value(row, word);
+            rig.window.show_parameters();
+            rig.dialogs.fileAnswers.enqueue(first);
+            rig.presets.save_preset();
+
+            dial->setAngle(level < 512 ? dial_max_angle : dial_min_angle); // the user turns it
+            QVERIFY(rig.model.value(row) != word);
+            rig.sent();
+
+            rig.dialogs.fileAnswers.enqueue(first);
+            rig.presets.load_preset();
+            const QList<QByteArray> sent = rig.sent();
+            rig.dialogs.fileAnswers.enqueue(again);
+            rig.presets.save_preset();
+
+            const QByteArray expected = QByteArray::fromHex("01") + address
+                                        + QByteArray::fromHex(hex8(word).toLatin1());
+            if (sent != QList<QByteArray>{expected} || contents(first) != contents(again)) {
+                QFAIL(qPrintable(QStringLiteral("%1 level %2: sent %3, files %4")
+                                     .arg(rig.model.parameter_name(row))
+                                     .arg(level)
+                                     .arg(sent.isEmpty() ? QStringLiteral("nothing") : spaced(sent.last()))
+                                     .arg(contents(first) == contents(again) ? "equal" : "differ")));
+            }
+            rig.dialogs.reset();
+            rig.console.clear();
+        }
+    }
+}
+
+// A row a control slot holds keeps its word and sends nothing; the box counts
+// it apart from the lines that do not parse.
+void TestPresets::assignedRowsAreNotApplied()
 {
     PresetRig rig;
     rig.load_0008();
     rig.model.assignable(ParameterRow::input_level).is_assigned = true;
+    rig.model.assignable(ParameterRow::wave_clip).is_assigned = true;
+    rig.model.set_value(ParameterRow::input_level, 0x00100000);
     rig.settle();
-    Words w = rig.words();
+    const Words before = rig.words();
+    Words w = before;
     w[std::size_t(ParameterRow::dry)] = 0x003FC000;
     w[std::size_t(ParameterRow::input_level)] = 0x007FE000;
+    w[std::size_t(ParameterRow::wave_clip)] = 0x00002000;
+    QList<QByteArray> fields = hex_fields(w);
+    fields[std::size_t(ParameterRow::split)] = "on"; // does not parse
 
-    const QString path = rig.load(bom + lines(hex_fields(w)));
+    const QString path = rig.load(bom + lines(fields));
 
     QCOMPARE(rig.dialogs.messages,
-             (QStringList{"File loaded successfully: " + path,
-                          "This parameter is currently assigned and cannot be controlled from here"}));
-    QTRY_COMPARE(rig.driver.writes.size(), 1);
-    QTest::qWait(DialSendThrottle::interval_ms + 50);
-    QCOMPARE(rig.driver.writes,
-             QList<QByteArray>{bytes("01 00 0B") + QByteArray::fromHex(hex8(shown_dial_word(0x003FC000)).toLatin1())});
+             QStringList{"Preset loaded with 12 of 15 values: " + path
+                         + " (2 assigned to a control, not applied)"});
+    Words expected = before;
+    expected[std::size_t(ParameterRow::dry)] = 0x003FC000;
+    QCOMPARE(rig.words(), expected);
+    QCOMPARE(rig.sent(), QList<QByteArray>{bytes("01 00 0B 00 3F C0 00")});
+    QCOMPARE(rig.dial("dialInputLevel")->readout(), QStringLiteral("128"));
 }
 
 void TestPresets::reverseHexBytes_data()
