@@ -4,6 +4,10 @@
 #include "FxFixture.h"
 
 #include "parameters/DialMapping.h"
+#include "parameters/Readout.h"
+#include "protocol/Codec.h"
+
+#include <QAccessible>
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -60,6 +64,10 @@ private slots:
     void firstHarmonicSendsNothing();
     void noAddressFromAnImageNothingWritten();
     void unlinkDropsPendingDialWrites();
+    void readoutsShowTheWord_data();
+    void readoutsShowTheWord();
+    void steppedDialsMoveStepByStep_data();
+    void steppedDialsMoveStepByStep();
 };
 
 void TestFxLiveEdits::dialWriteAfterTheTick_data()
@@ -371,6 +379,100 @@ void TestFxLiveEdits::unlinkDropsPendingDialWrites()
     f.window.enable_effect_controls(false);
     pass_tick();
     QVERIFY(f.driver.writes.isEmpty());
+}
+
+// Showing the model and the user's own turn both bring the readout, the
+// accessible description and the word tooltip up to date.
+void TestFxLiveEdits::readoutsShowTheWord_data()
+{
+    QTest::addColumn<QString>("dial");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<uint>("word");
+    QTest::addColumn<QString>("readout");
+
+    QTest::newRow("Dry, between two angles") << "dialDry" << int(ParameterRow::dry) << 0x003FC000u << "510";
+    QTest::newRow("-2 Oct, top") << "dialMinus2Oct" << int(ParameterRow::minus_2_oct) << 0x007FE000u << "1023";
+    QTest::newRow("1st Harmonic, shown only") << "dial1stHarmonic" << int(ParameterRow::first_harmonic)
+                                              << 0x00002000u << "1";
+    QTest::newRow("Low Pass, reported step") << "dialLowPass" << int(ParameterRow::low_pass) << 7u << "7 / 24";
+    QTest::newRow("Low Pass, dial word") << "dialLowPass" << int(ParameterRow::low_pass) << 0x00400000u
+                                         << "12 / 24";
+    QTest::newRow("High Pass, top step") << "dialHighPass" << int(ParameterRow::high_pass) << 16u << "16 / 16";
+    QTest::newRow("Range, dial word") << "dialRange" << int(ParameterRow::range) << 0x007FE000u << "22 / 22";
+    QTest::newRow("Input Level, under its hint") << "dialInputLevel" << int(ParameterRow::input_level)
+                                                 << 0x00100000u << "128";
+}
+
+void TestFxLiveEdits::readoutsShowTheWord()
+{
+    QFETCH(QString, dial);
+    QFETCH(int, row);
+    QFETCH(uint, word);
+    QFETCH(QString, readout);
+    Edits f;
+    ArcDial *d = f.dial(qPrintable(dial));
+    f.model.set_value(ParameterRow(row), word);
+
+    f.window.show_parameters();
+
+    QCOMPARE(d->readout(), readout);
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(d);
+    QCOMPARE(a->text(QAccessible::Description), readout);
+    QCOMPARE(a->text(QAccessible::Value), QString::number(d->angle())); // the value stays the angle
+    const QString hex = "Word: 0x" + QString::number(word, 16).toUpper().rightJustified(8, '0');
+    QCOMPARE(d->valueTip(), hex);
+    if (dial == "dialInputLevel")
+        QVERIFY(d->toolTip().startsWith("Set level of input signal")); // the hint stays
+    else
+        QCOMPARE(d->toolTip(), hex);
+    QVERIFY(f.driver.writes.isEmpty());
+
+    if (dial == "dial1stHarmonic")
+        return;
+    d->setAngle(dial_min_angle); // the user turns it down
+    QCOMPARE(d->readout(), row_steps(ParameterRow(row)) ? QString("0 / %1").arg(row_steps(ParameterRow(row)))
+                                                        : QString("0"));
+    QCOMPARE(d->valueTip(), QStringLiteral("Word: 0x00000000"));
+}
+
+// Keys and the wheel move a stepped dial one step: each step sends the word
+// that reads back as that step, and the dial stops at its ends.
+void TestFxLiveEdits::steppedDialsMoveStepByStep_data()
+{
+    QTest::addColumn<QString>("dial");
+    QTest::addColumn<int>("row");
+    QTest::newRow("Low Pass") << "dialLowPass" << int(ParameterRow::low_pass);
+    QTest::newRow("High Pass") << "dialHighPass" << int(ParameterRow::high_pass);
+    QTest::newRow("Range") << "dialRange" << int(ParameterRow::range);
+}
+
+void TestFxLiveEdits::steppedDialsMoveStepByStep()
+{
+    QFETCH(QString, dial);
+    QFETCH(int, row);
+    Edits f;
+    ArcDial *d = f.dial(qPrintable(dial));
+    const std::uint32_t steps = row_steps(ParameterRow(row));
+    f.window.show_parameters(); // step 0
+    QCOMPARE(d->angle(), dial_min_angle);
+
+    for (std::uint32_t step = 1; step <= steps + 1; ++step) {
+        QTest::keyClick(d, Qt::Key_Up);
+        const std::uint32_t expected = qMin(step, steps);
+        QCOMPARE(d->angle(), level_to_dial_angle(expected, steps));
+        QCOMPARE(word_to_step(f.model.value(ParameterRow(row)), steps), expected);
+        QCOMPARE(d->readout(), QString("%1 / %2").arg(expected).arg(steps));
+    }
+    QTest::keyClick(d, Qt::Key_PageDown);
+    QCOMPARE(word_to_step(f.model.value(ParameterRow(row)), steps), steps - 4);
+    QWheelEvent notch(QPointF(20, 20), d->mapToGlobal(QPointF(20, 20)), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(d, &notch);
+    QCOMPARE(word_to_step(f.model.value(ParameterRow(row)), steps), steps - 5);
+    f.window.flush_dial_writes();
+    QCOMPARE(f.driver.writes.size(), 1); // the throttle kept only the last
+    QCOMPARE(f.driver.writes.first().mid(3),
+             QByteArray::fromHex(hex8(f.model.value(ParameterRow(row))).toLatin1()));
 }
 
 QTEST_MAIN(TestFxLiveEdits)
