@@ -84,9 +84,11 @@ TformMain::TformMain(Editor &editor, QWidget *parent)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     menuBar()->setFixedHeight(24);
-    // Five menus share 354 pixels: keep the looks' padding from pushing "Info" out.
+    // Five menus share the bar: keep the looks' padding from pushing "Info" out.
     menuBar()->setStyleSheet(QStringLiteral("QMenuBar::item { padding: 3px 5px; }"));
-    setFixedSize(354, 226);
+    // 354 × 226 would cut a linked bridge's name; the labels' column is
+    // wider by what the effect list moved right.
+    setFixedSize(388, 226);
     move(37, 31);
 
     // Each control gets its font itself: under a style sheet fonts do not

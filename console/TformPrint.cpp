@@ -31,9 +31,10 @@ TformPrint::TformPrint(ConsoleLog &log, D2XXUnit &link, QWidget *parent)
     cmbI2Caddr->setItemData(0, QStringLiteral("itmAddr1"));
     cmbI2Caddr->setItemData(1, QStringLiteral("itmAddr2"));
     move(1075, 0);
-    // The address list is narrow: keep the looks' padding from hiding its text.
+    // The address list is narrow: keep the looks' padding from hiding its
+    // text (the arrow sits inside the right padding, so that stays small).
     cmbI2Caddr->setStyleSheet(QStringLiteral(
-        "QComboBox { padding: 1px 13px 1px 3px; } QComboBox::drop-down { width: 12px; }"));
+        "QComboBox { padding: 1px 1px 1px 3px; } QComboBox::drop-down { width: 13px; }"));
     // A caption wider than its place grows to the left, towards free room.
     const int labelWidth = Label1->sizeHint().width();
     if (labelWidth > Label1->width())

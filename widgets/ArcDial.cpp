@@ -319,22 +319,40 @@ void ArcDial::paintEvent(QPaintEvent *)
     p.drawLine(inner, outer);
 
     if (with_readout) {
-        // As large as fits inside the ring the tick leaves free.
-        const QRectF free_box(centre.x() - knob_radius * 0.66, centre.y() - knob_radius * 0.5,
-                              knob_radius * 1.32, knob_radius * 1.0);
+        // Inside the ring the tick leaves free; "n / max" as n over "/ max".
+        const qsizetype slash = m_readout.indexOf(QStringLiteral(" / "));
+        const QString top = slash < 0 ? m_readout : m_readout.left(slash);
+        const QString bottom = slash < 0 ? QString() : m_readout.mid(slash + 1).remove(QLatin1Char(' '));
+        const qreal room = knob_radius * 1.32;
         QFont font = p.font();
         font.setBold(false);
         font.setStretch(QFont::SemiCondensed);
-        qreal pixels = qMax<qreal>(6.0, side * 0.24);
-        for (;;) {
-            font.setPixelSize(int(pixels));
-            if (QFontMetricsF(font).horizontalAdvance(m_readout) <= free_box.width() || pixels <= 6.0)
-                break;
-            pixels -= 1.0;
-        }
-        p.setFont(font);
+        auto fitted = [&font, room](const QString &text, qreal pixels) {
+            QFont f = font;
+            for (;; pixels -= 1.0) {
+                f.setPixelSize(int(pixels));
+                if (pixels <= 6.0 || QFontMetricsF(f).horizontalAdvance(text) <= room)
+                    return f;
+            }
+        };
         p.setPen(pal.color(QPalette::ButtonText));
-        p.drawText(free_box, Qt::AlignCenter, m_readout);
+        const qreal big = qMax<qreal>(6.0, side * 0.24);
+        if (bottom.isEmpty()) {
+            p.setFont(fitted(top, big));
+            p.drawText(QRectF(centre.x() - room / 2, centre.y() - knob_radius * 0.5, room, knob_radius),
+                       Qt::AlignCenter, top);
+        } else {
+            const QFont upper = fitted(top, big);
+            const QFont lower = fitted(bottom, qMax<qreal>(6.0, side * 0.17));
+            const qreal h1 = QFontMetricsF(upper).ascent();
+            const qreal h2 = QFontMetricsF(lower).ascent();
+            const qreal y0 = centre.y() - (h1 + h2) / 2;
+            p.setFont(upper);
+            p.drawText(QRectF(centre.x() - room / 2, y0, room, h1), Qt::AlignHCenter | Qt::AlignBottom, top);
+            p.setFont(lower);
+            p.drawText(QRectF(centre.x() - room / 2, y0 + h1, room, h2 + 1), Qt::AlignHCenter | Qt::AlignTop,
+                       bottom);
+        }
     }
 
     if (hasFocus()) {

@@ -108,11 +108,11 @@ void TestStartup::mainWindowIsFixedAtItsSize()
     editor.show();
     TformMain &form = editor.mainWindow();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QCOMPARE(form.size(), QSize(354, 226));
+    QCOMPARE(form.size(), QSize(388, 226)); // widened so a linked bridge's name fits
     QCOMPARE(form.minimumSize(), form.maximumSize());
     QCOMPARE(form.pos(), QPoint(37, 31));
-    QCOMPARE(form.menuBar()->geometry(), QRect(0, 0, 354, 24));
-    QCOMPARE(form.centralWidget()->geometry(), QRect(0, 24, 354, 202));
+    QCOMPARE(form.menuBar()->geometry(), QRect(0, 0, 388, 24));
+    QCOMPARE(form.centralWidget()->geometry(), QRect(0, 24, 388, 202));
     QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
     QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
 }
@@ -125,9 +125,9 @@ void TestStartup::controlsStartAsLaidOut_data()
     QTest::addColumn<bool>("enabled");
     QTest::addColumn<qreal>("pointSize");
 
-    QTest::newRow("lblDeviceName") << "lblDeviceName" << "No device found" << QRect(9, 32, 174, 17) << true << 11.0;
-    QTest::newRow("lblFirmwareVersion") << "lblFirmwareVersion" << "Device Firmware:" << QRect(9, 48, 144, 20) << true << 11.0;
-    QTest::newRow("lblAlgorithmVersion") << "lblAlgorithmVersion" << "Device Algorithm:" << QRect(9, 66, 133, 17) << true << 11.0;
+    QTest::newRow("lblDeviceName") << "lblDeviceName" << "No device found" << QRect(9, 32, 208, 17) << true << 11.0;
+    QTest::newRow("lblFirmwareVersion") << "lblFirmwareVersion" << "Device Firmware:" << QRect(9, 48, 208, 20) << true << 11.0;
+    QTest::newRow("lblAlgorithmVersion") << "lblAlgorithmVersion" << "Device Algorithm:" << QRect(9, 66, 208, 17) << true << 11.0;
     QTest::newRow("lblStatus") << "lblStatus" << "Status: " << QRect(9, 84, 174, 17) << true << 11.0;
     QTest::newRow("btnUpload") << "btnUpload" << "Upload Selected" << QRect(9, 103, 80, 33) << false << 11.0;
     QTest::newRow("btnRequest") << "btnRequest" << "Request" << QRect(97, 103, 86, 33) << false << 11.0;
@@ -135,7 +135,7 @@ void TestStartup::controlsStartAsLaidOut_data()
     QTest::newRow("btnAssign") << "btnAssign" << "Assign" << QRect(97, 144, 86, 33) << false << 11.0;
     QTest::newRow("btnSetFootswitchMode") << "btnSetFootswitchMode" << "Set Footswitch Mode" << QRect(9, 185, 80, 31) << false << 10.5;
     QTest::newRow("btnSetTuning") << "btnSetTuning" << "Set Tuning" << QRect(97, 185, 86, 31) << false << 10.5;
-    QTest::newRow("lstEffects") << "lstEffects" << "" << QRect(191, 32, 154, 168) << true << 11.0;
+    QTest::newRow("lstEffects") << "lstEffects" << "" << QRect(225, 32, 154, 168) << true << 11.0;
 }
 
 void TestStartup::controlsStartAsLaidOut()

@@ -64,6 +64,8 @@ private slots:
     void picture();
 };
 
+// Positions and sizes as laid out, with the window and the places whose
+// texts would not fit widened (by less than a tenth of the window).
 void TestFxWindow::initialState_data()
 {
     QTest::addColumn<QString>("container"); // "" = the window
@@ -88,25 +90,25 @@ void TestFxWindow::initialState_data()
     row("swtWave", "", {136, 16, 41, 21}, "", "off", false);
     row("swtSplit", "", {136, 61, 41, 21}, "", "off", false);
     row("swtBypass", "", {136, 107, 41, 20}, "", "off");
-    row("Rectangle2", "", {210, 73, 141, 119}, "", "");
-    row("lblTrackingFunctions", "Rectangle2", {8, 4, 125, 18}, "Tracking Functions", "");
-    row("cmbGuitarTuning", "lblTrackingFunctions", {1, 24, 125, 22}, "", "entry 0");
-    row("chkDominantNoteCut", "lblTrackingFunctions", {0, 71, 137, 19}, "Dominant Notes Cut", "off");
-    row("chkHighNoteCut", "lblTrackingFunctions", {0, 89, 137, 19}, "High Notes Cut", "off");
+    row("Rectangle2", "", {210, 73, 174, 119}, "", "");
+    row("lblTrackingFunctions", "Rectangle2", {8, 4, 158, 18}, "Tracking Functions", "");
+    row("cmbGuitarTuning", "lblTrackingFunctions", {1, 24, 156, 22}, "", "entry 0");
+    row("chkDominantNoteCut", "lblTrackingFunctions", {0, 71, 158, 19}, "Dominant Notes Cut", "off");
+    row("chkHighNoteCut", "lblTrackingFunctions", {0, 89, 158, 19}, "High Notes Cut", "off");
     row("cmbSemitonesVariation", "Rectangle2", {8, 52, 45, 22}, "", "entry 5");
-    row("Rectangle1", "", {181, 200, 170, 67}, "", "");
+    row("Rectangle1", "", {181, 200, 205, 67}, "", "");
     row("dial1stHarmonic", "Rectangle1", {17, 8, 40, 40}, "", "angle -135", false);
     row("cmbVariableWavePitch", "Rectangle1", {84, 27, 73, 22}, "", "entry -1");
     row("lblAssignControls", "", {15, 272, 125, 33}, "Assign Controls", "");
-    row("cmbAssignCtrlUNO", "lblAssignControls", {0, 46, 120, 22}, "", "entry 0");
-    row("cmbAssignCtrlDUE", "lblAssignControls", {0, 86, 120, 22}, "", "entry 0");
-    row("cmbAssignCtrlTRE", "lblAssignControls", {136, 44, 120, 22}, "", "entry 0");
-    row("cmbAssignCtrlQUATTRO", "lblAssignControls", {136, 86, 120, 22}, "", "entry 0");
+    row("cmbAssignCtrlUNO", "lblAssignControls", {0, 46, 155, 22}, "", "entry 0");
+    row("cmbAssignCtrlDUE", "lblAssignControls", {0, 86, 155, 22}, "", "entry 0");
+    row("cmbAssignCtrlTRE", "lblAssignControls", {165, 44, 155, 22}, "", "entry 0");
+    row("cmbAssignCtrlQUATTRO", "lblAssignControls", {165, 86, 155, 22}, "", "entry 0");
     row("cmbAssignRemote", "lblAssignControls", {0, 126, 118, 22}, "", "entry 0");
-    row("Label4", "", {156, 443, 141, 17}, "Footswitch Short Press:", "");
+    row("Label4", "", {164, 443, 155, 17}, "Footswitch Short Press:", "");
     row("chkBypassShortPress", "Label4", {0, 16, 130, 19}, "Bypass", "on");
     row("chkChangePresetShortPress", "Label4", {0, 35, 130, 19}, "Change Preset", "off");
-    row("Label5", "", {8, 443, 140, 17}, "Footswitch Long Press:", "");
+    row("Label5", "", {8, 443, 150, 17}, "Footswitch Long Press:", "");
     row("chkBypassLongPress", "Label5", {0, 17, 130, 19}, "Bypass", "off");
     row("chkChangePresetLongPress", "Label5", {0, 36, 130, 19}, "Change Preset", "on");
 }
@@ -120,7 +122,7 @@ void TestFxWindow::initialState()
     QFETCH(QString, state);
     QFETCH(bool, enabled);
     FxFixture f;
-    QCOMPARE(f.window.size(), QSize(358, 517));
+    QCOMPARE(f.window.size(), QSize(390, 517));
     QCOMPARE(f.window.minimumSize(), f.window.maximumSize());
     QWidget *w = child(f.window, QTest::currentDataTag());
     QVERIFY(w);
@@ -238,18 +240,18 @@ void TestFxWindow::fontsAndTitles()
         QVERIFY2(texts.contains(t), t);
 }
 
-// 49 x 340 at (156, 127), turned 90 degrees about its centre: a line across
-// the window above the slot lists, which lets clicks through.
+// 49 x 370 at (171, 112), turned 90 degrees about its centre: a line across
+// the (widened) window above the slot lists, which lets clicks through.
 void TestFxWindow::turnedLine()
 {
     FxFixture f;
     auto *line = f.window.findChild<PanelLine *>("Line1");
     QVERIFY(line);
     QCOMPARE(line->rotation(), 90);
-    const QPointF centre(156 + 49 / 2.0, 127 + 340 / 2.0);
+    const QPointF centre(171 + 49 / 2.0, 112 + 370 / 2.0);
     // The pixels that the half-pixel turned box covers.
     QCOMPARE(QRectF(line->geometry()).center(), centre);
-    QCOMPARE(line->size(), QSize(341, 50));
+    QCOMPARE(line->size(), QSize(371, 50));
     QVERIFY(line->testAttribute(Qt::WA_TransparentForMouseEvents));
     QCOMPARE(f.window.childAt(f.list("cmbAssignCtrlTRE")->geometry().center()),
              static_cast<QWidget *>(f.list("cmbAssignCtrlTRE")));
@@ -426,7 +428,7 @@ void TestFxWindow::picture()
     const QString dir = qEnvironmentVariable("QUORVANE_BINARY_DIR");
     if (!dir.isEmpty())
         QVERIFY(pixmap.save(dir + QStringLiteral("/effect-window.png")));
-    QCOMPARE(pixmap.size(), QSize(716, 1034));
+    QCOMPARE(pixmap.size(), QSize(780, 1034));
 }
 
 QTEST_MAIN(TestFxWindow)
