@@ -5,7 +5,7 @@
 //
 //   build/bench/bench_console [lines]     (default 1000000)
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "console/LogView.h"
 #include "console/TformPrint.h"
 #include "platform/Dialogs.h"

@@ -4,7 +4,7 @@
 //
 // firmware_upgrade_bench <kq5-pedal-sim> <firmware image file>
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "firmware/FirmwareUpgrade.h"
 #include "platform/Dialogs.h"
 #include "protocol/ReplyReader.h"

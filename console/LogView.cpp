@@ -1,6 +1,6 @@
 #include "console/LogView.h"
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -2,8 +2,8 @@
 
 #include "ui_TformPrint.h"
 
-#include "app/FormFont.h"
-#include "console/ConsoleLog.h"
+#include "common/FormFont.h"
+#include "common/ConsoleLog.h"
 #include "console/LogView.h"
 #include "platform/Wait.h"
 #include "protocol/Sender.h"

@@ -1,6 +1,6 @@
 #include "effects/EffectCatalogue.h"
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "effects/Catalogue.h"
 #include "platform/Dialogs.h"
 #include "protocol/Codec.h"

@@ -1,6 +1,6 @@
 #include "firmware/FirmwareUpgrade.h"
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "protocol/Codec.h"
 #include "platform/Wait.h"
 #include "usb/D2XXUnit.h"

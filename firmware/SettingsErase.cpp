@@ -1,7 +1,7 @@
 #include "firmware/SettingsErase.h"
 
-#include "app/HintsUnit.h"
-#include "console/ConsoleLog.h"
+#include "common/HintsUnit.h"
+#include "common/ConsoleLog.h"
 #include "platform/Dialogs.h"
 #include "platform/Wait.h"
 #include "protocol/Sender.h"

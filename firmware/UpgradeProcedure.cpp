@@ -1,6 +1,6 @@
 #include "firmware/UpgradeProcedure.h"
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "firmware/SettingsErase.h"
 #include "firmware/TformFirmwareUpgrade.h"
 #include "platform/Dialogs.h"

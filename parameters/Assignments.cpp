@@ -1,6 +1,6 @@
 #include "parameters/Assignments.h"
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "parameters/ParameterModel.h"
 #include "parameters/TformFXsettings.h"
 #include "platform/Dialogs.h"

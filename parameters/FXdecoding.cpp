@@ -6,7 +6,7 @@
 
 #include "ui_TformFXsettings.h"
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "parameters/DialMapping.h"
 #include "parameters/Readout.h"
 #include "protocol/Codec.h"

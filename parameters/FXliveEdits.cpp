@@ -6,7 +6,7 @@
 
 #include "ui_TformFXsettings.h"
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "parameters/DialMapping.h"
 #include "platform/Dialogs.h"
 #include "protocol/Codec.h"

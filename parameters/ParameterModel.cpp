@@ -1,6 +1,6 @@
 #include "parameters/ParameterModel.h"
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 
 #include <optional>
 #include <stdexcept>

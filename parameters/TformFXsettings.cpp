@@ -2,8 +2,8 @@
 
 #include "ui_TformFXsettings.h"
 
-#include "app/HintsUnit.h"
-#include "console/ConsoleLog.h"
+#include "common/HintsUnit.h"
+#include "common/ConsoleLog.h"
 #include "parameters/DialMapping.h"
 #include "parameters/PanelShapes.h"
 #include "parameters/Readout.h"

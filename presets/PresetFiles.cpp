@@ -1,7 +1,7 @@
 #include "presets/PresetFiles.h"
 
-#include "app/Preferences.h"
-#include "console/ConsoleLog.h"
+#include "common/Preferences.h"
+#include "common/ConsoleLog.h"
 #include "parameters/ParameterModel.h"
 #include "platform/Dialogs.h"
 #include "protocol/Codec.h"

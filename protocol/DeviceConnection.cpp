@@ -1,6 +1,6 @@
 #include "protocol/DeviceConnection.h"
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "platform/Dialogs.h"
 #include "platform/Wait.h"
 #include "protocol/Codec.h"

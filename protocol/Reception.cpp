@@ -1,6 +1,6 @@
 #include "protocol/Reception.h"
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "protocol/Codec.h"
 #include "protocol/Exchange.h"
 #include "usb/D2XXUnit.h"

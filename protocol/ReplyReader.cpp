@@ -1,6 +1,6 @@
 #include "protocol/ReplyReader.h"
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "protocol/Codec.h"
 #include "usb/D2XXUnit.h"
 

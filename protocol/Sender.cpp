@@ -1,6 +1,6 @@
 #include "protocol/Sender.h"
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "protocol/Codec.h"
 
 #include <QByteArray>

@@ -1,10 +1,10 @@
 #include "tuning/Instrument.h"
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "platform/Dialogs.h"
 #include "protocol/Codec.h"
 #include "protocol/Sender.h"
-#include "tuning/TextFiles.h"
+#include "common/Preferences.h"
 #include "usb/D2XXUnit.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 #include "tuning/Tunings.h"
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "platform/Dialogs.h"
 #include "platform/Wait.h"
 #include "protocol/Codec.h"

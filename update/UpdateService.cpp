@@ -1,6 +1,6 @@
 #include "update/UpdateService.h"
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
 #include "platform/Wait.h"

@@ -9,7 +9,7 @@
 
 #include "app/TformMain.h"
 #include "protocol/DeviceConnection.h"
-#include "tuning/Looks.h"
+#include "app/Looks.h"
 
 #include <QApplication>
 #include <QCheckBox>

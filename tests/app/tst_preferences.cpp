@@ -4,7 +4,7 @@
 
 #include "EditorRig.h"
 
-#include "app/Preferences.h"
+#include "common/Preferences.h"
 #include "app/TformMain.h"
 #include "protocol/DeviceConnection.h"
 #include "tuning/Instrument.h"

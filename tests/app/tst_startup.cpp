@@ -4,12 +4,12 @@
 #include "EditorRig.h"
 
 #include "app/TformMain.h"
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "console/TformPrint.h"
 #include "effects/Catalogue.h"
 #include "protocol/DeviceConnection.h"
-#include "tuning/Looks.h"
-#include "tuning/MidiChannel.h"
+#include "app/Looks.h"
+#include "app/MidiChannel.h"
 #include "update/UpdateService.h"
 #include "usb/D2XXUnit.h"
 

@@ -2,7 +2,7 @@
 // UP, Clear, the settings-memory tools, and a dump that must not scroll or
 // repaint per line.
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "console/LogView.h"
 #include "console/TformPrint.h"
 #include "support/Hex.h"

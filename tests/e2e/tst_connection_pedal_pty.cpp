@@ -1,7 +1,7 @@
 // The connection on the serial-port driver against kq5-pedal-sim on a
 // pseudo-terminal: the port listed as with --port, then Link and Request.
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "protocol/DeviceConnection.h"
 #include "support/ScriptedDialogs.h"
 #include "support/StandInMainWindow.h"

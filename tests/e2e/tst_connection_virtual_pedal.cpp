@@ -4,7 +4,7 @@
 
 #include "VirtualPedal.h"
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "protocol/Codec.h"
 #include "protocol/DeviceConnection.h"
 #include "simulator/SimulatorDriver.h"

@@ -4,7 +4,7 @@
 
 #include "SimEditor.h"
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 
 #include "app/EditorApplication.h"
 #include "parameters/ParameterModel.h"

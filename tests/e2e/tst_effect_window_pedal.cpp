@@ -2,7 +2,7 @@
 // pedal's state on the window, and turning a dial changes what the pedal
 // holds, byte for byte.
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "parameters/ParameterModel.h"
 #include "parameters/TformFXsettings.h"
 #include "protocol/DeviceConnection.h"

@@ -1,7 +1,7 @@
 // The effect list: the built-in images as the editor reads them, a click on
 // an entry with and without a pedal, and the arrow keys.
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "effects/Catalogue.h"
 #include "effects/EffectCatalogue.h"
 #include "protocol/Codec.h"

@@ -1,7 +1,7 @@
 // Effect upload from the catalogue and from a ".dat" file, against the
 // virtual pedal on the real clock.
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "effects/EffectUpload.h"
 #include "protocol/DeviceConnection.h"
 #include "simulator/SimulatorDriver.h"

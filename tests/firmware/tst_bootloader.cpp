@@ -3,7 +3,7 @@
 
 #include "FakeBootloader.h"
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "firmware/FirmwareUpgrade.h"
 #include "protocol/Codec.h"
 #include "support/Hex.h"

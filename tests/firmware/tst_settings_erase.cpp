@@ -1,6 +1,6 @@
 // Erasing the pedal's settings memory from the menu and from the console.
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "firmware/SettingsErase.h"
 #include "support/Hex.h"
 #include "support/RecordingDriver.h"

@@ -2,7 +2,7 @@
 // and the upgrade window together, from Upgrade Mode to the pedal reporting
 // its new firmware, and through every failure the pedal can inject.
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "firmware/TformFirmwareUpgrade.h"
 #include "firmware/UpgradeProcedure.h"
 #include "firmware/UpgradeWiring.h"

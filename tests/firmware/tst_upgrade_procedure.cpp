@@ -4,7 +4,7 @@
 
 #include "FakeBootloader.h"
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "firmware/SettingsErase.h"
 #include "firmware/TformFirmwareUpgrade.h"
 #include "firmware/UpgradeProcedure.h"

@@ -3,7 +3,7 @@
 // scripted dialogs, its own console log and parameter model. The window's
 // image hooks read the effect images that ship with the editor.
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "parameters/ParameterModel.h"
 #include "parameters/TformFXsettings.h"
 #include "support/Hex.h"

@@ -3,7 +3,7 @@
 // not at all presets, read and write failures, and a load through the real
 // effect window: shown without sending, then exactly the changed words sent.
 
-#include "app/Preferences.h"
+#include "common/Preferences.h"
 #include "parameters/DialMapping.h"
 #include "parameters/FxFixture.h"
 #include "presets/PresetFiles.h"

@@ -1,7 +1,7 @@
 // Listing, linking, unlinking and the status report against the recording
 // bridge, driving a small window that carries the main window's control names.
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "protocol/Codec.h"
 #include "protocol/DeviceConnection.h"
 #include "support/Hex.h"

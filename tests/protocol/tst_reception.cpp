@@ -1,7 +1,7 @@
 // The reception tick against the recording bridge: logging, the memory dump
 // over one or many reads, the report switch, a lost bridge.
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "protocol/Exchange.h"
 #include "protocol/Reception.h"
 #include "support/RecordingDriver.h"

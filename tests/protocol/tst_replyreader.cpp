@@ -1,7 +1,7 @@
 // Reply readers against the recording bridge: parsing, replies spread over
 // several reads, stale receive-buffer bytes, bounded exchanges, stray bytes.
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "protocol/Codec.h"
 #include "protocol/ReplyReader.h"
 #include "support/Hex.h"

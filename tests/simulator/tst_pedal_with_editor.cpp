@@ -1,7 +1,7 @@
 // The editor's own link layer and bootloader client against the virtual
 // pedal on the real clock: the two sides must agree byte for byte.
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "firmware/FirmwareUpgrade.h"
 #include "simulator/SimulatorDriver.h"
 #include "support/ScriptedDialogs.h"

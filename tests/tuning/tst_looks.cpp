@@ -4,7 +4,7 @@
 
 #include "support/ScriptedDialogs.h"
 #include "support/SheetWarnings.h"
-#include "tuning/Looks.h"
+#include "app/Looks.h"
 #include "widgets/ArcDial.h"
 #include "widgets/ToggleSwitch.h"
 

@@ -2,13 +2,13 @@
 // link layer: the pedal takes every message, and what it keeps comes back in
 // its status reply.
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "protocol/ReplyReader.h"
 #include "protocol/Sender.h"
 #include "simulator/SimulatorDriver.h"
 #include "support/ScriptedDialogs.h"
 #include "tuning/Instrument.h"
-#include "tuning/MidiChannel.h"
+#include "app/MidiChannel.h"
 #include "tuning/Tunings.h"
 #include "usb/D2XXUnit.h"
 

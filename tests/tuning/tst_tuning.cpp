@@ -1,13 +1,13 @@
 // Tuning data, tuning, instrument and MIDI channel messages against the
 // recording bridge: the bytes written, the console lines and the questions.
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "parameters/TformFXsettings.h"
 #include "support/Hex.h"
 #include "support/RecordingDriver.h"
 #include "support/ScriptedDialogs.h"
 #include "tuning/Instrument.h"
-#include "tuning/MidiChannel.h"
+#include "app/MidiChannel.h"
 #include "tuning/Tunings.h"
 #include "usb/D2XXUnit.h"
 

@@ -3,7 +3,7 @@
 // recorded by the shell double.
 
 #include "HttpTestServer.h"
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "support/RecordingShell.h"
 #include "support/ScriptedDialogs.h"
 #include "update/UpdateService.h"

@@ -3,7 +3,7 @@
 // server can fail to answer properly.
 
 #include "HttpTestServer.h"
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "support/RecordingShell.h"
 #include "support/ScriptedDialogs.h"
 #include "update/TformNewVersionMsg.h"

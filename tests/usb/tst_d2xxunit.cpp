@@ -2,7 +2,7 @@
 // texts, buffers and the message sender on top of it.
 
 #include "support/LinkTestAccess.h"
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "protocol/Sender.h"
 #include "support/Hex.h"
 #include "support/RecordingDriver.h"

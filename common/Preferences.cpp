@@ -1,4 +1,4 @@
-#include "app/Preferences.h"
+#include "common/Preferences.h"
 
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
@@ -57,6 +57,36 @@ QString decode_preference_text(const QByteArray &bytes)
     return QString::fromLatin1(bytes);
 }
 
+std::optional<QString> read_preference_text(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return decode_preference_text(file.readAll());
+}
+
+namespace {
+// Written aside and renamed over the old file, so a failed write never
+// leaves a half-written preference behind; on failure, the reason.
+bool save_utf8(const QString &path, const QString &text, QString &reason)
+{
+    QSaveFile file(path);
+    const QByteArray bytes = text.toUtf8();
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    reason = file.errorString();
+    return false;
+}
+} // namespace
+
+QString write_preference_text(const QString &path, const QString &text)
+{
+    QString reason;
+    if (save_utf8(path, text, reason))
+        return {};
+    return QStringLiteral("Cannot write \"%1\": %2").arg(path, reason);
+}
+
 QString Preferences::base_folder() const
 {
     return m_shell.documentsFolder();
@@ -111,27 +141,20 @@ QString Preferences::read_preference_file(const QString &file_name, const QStrin
     if (!QFileInfo::exists(path)) {
         // Where the file cannot be created (its folder failed already, and
         // was reported), the default still holds for this run.
-        QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly)) {
-            file.write(default_text.toUtf8());
-            file.commit();
-        }
+        write_preference_text(path, default_text);
         return default_text;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString(); // unreadable: matches none of the expected words
-    return decode_preference_text(file.readAll());
+    // Unreadable: matches none of the expected words.
+    return read_preference_text(path).value_or(QString());
 }
 
 bool Preferences::write_text_file(const QString &path, const QString &text)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) == text.toUtf8().size() &&
-        file.commit())
+    QString reason;
+    if (save_utf8(path, text, reason))
         return true;
     m_dialogs.message(QStringLiteral("Error writing file: ") + QDir::toNativeSeparators(path) +
-                      QStringLiteral(" (") + file.errorString() + QLatin1Char(')'));
+                      QStringLiteral(" (") + reason + QLatin1Char(')'));
     return false;
 }
 

@@ -1,6 +1,6 @@
-#include "tuning/MidiChannel.h"
+#include "app/MidiChannel.h"
 
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 #include "protocol/Codec.h"
 #include "protocol/Sender.h"
 #include "usb/D2XXUnit.h"

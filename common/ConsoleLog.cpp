@@ -1,4 +1,4 @@
-#include "console/ConsoleLog.h"
+#include "common/ConsoleLog.h"
 
 namespace quorvane {
 

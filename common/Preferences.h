@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace quorvane {
 
 class Dialogs;
@@ -19,6 +21,19 @@ inline const QString style_file = QStringLiteral("style.txt");
 // A preference file's bytes as text: a byte-order mark selects the encoding,
 // otherwise UTF-8, or Latin-1 when the bytes are not valid UTF-8.
 QString decode_preference_text(const QByteArray &bytes);
+
+// The one reader and writer of the tiny preference files; each caller keeps
+// its own rule for a missing file (the product folder's files are created
+// with their defaults by Preferences::read_preference_file; "style.txt" is
+// never created).
+//
+// The whole file, decoded as above; nothing when the file is missing or
+// unreadable.
+std::optional<QString> read_preference_text(const QString &path);
+// Replaces the whole file with `text` as UTF-8 without byte-order mark and
+// without line end, written aside and renamed over the old file. Returns an
+// empty text on success, else "Cannot write "<path>": " and the reason.
+QString write_preference_text(const QString &path, const QString &text);
 
 class Preferences {
 public:
@@ -41,8 +56,9 @@ public:
     // the default is written into it and returned.
     QString read_preference_file(const QString &file_name, const QString &default_text);
 
-    // Replaces the file's content with `text` (UTF-8, no byte-order mark, no
-    // line end). A failure is shown in a message box; returns whether written.
+    // Replaces the file's content with `text` as write_preference_text does;
+    // a failure is shown in a message box ("Error writing file: ", the path
+    // and the reason). Returns whether written.
     bool write_text_file(const QString &path, const QString &text);
     // Overwrites a product-folder file only when it already exists.
     void write_existing_preference(const QString &file_name, const QString &text);

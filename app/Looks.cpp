@@ -1,7 +1,7 @@
-#include "tuning/Looks.h"
+#include "app/Looks.h"
 
 #include "platform/Dialogs.h"
-#include "tuning/TextFiles.h"
+#include "common/Preferences.h"
 
 #include <QAction>
 #include <QApplication>
