@@ -191,7 +191,7 @@ void TestConnectionVirtualPedal::conversionErrorLeavesEditorWorking()
     QVERIFY(!r.connection.exchange_busy());
 
     r.dialogs.reset();
-    r.driver.model().faults().hexLetterStatus = false;
+    r.driver.model().faults().clear(PedalFault::HexLetterStatus);
     r.run(&DeviceConnection::btnRequestClick);
     QVERIFY(r.dialogs.messages.isEmpty());
     QCOMPARE(r.text("lblAlgorithmVersion"), "Device Algorithm: 0011");
@@ -203,7 +203,7 @@ void TestConnectionVirtualPedal::unpluggedPedalUnlinks()
     Rig r(pedal());
     r.run(&DeviceConnection::ConnectOnClick);
     QVERIFY(r.connection.is_linked);
-    r.driver.model().faults().unplugAfter = 1; // the next byte from the editor pulls the plug
+    r.driver.model().faults().set(PedalFault::UnplugAfter, 1); // the next byte from the editor pulls the plug
     r.run(&DeviceConnection::btnRequestClick);
     QTRY_VERIFY_WITH_TIMEOUT(!r.connection.is_linked, 3000);
     // The failed write of the request is reported first; nothing waits for

@@ -330,7 +330,7 @@ private slots:
             link.write("02 00");
             QCOMPARE(lines(link.readAfter(200)).size(), 83);
             QVERIFY(link.readAfter(200).isEmpty());
-            link.driver.model().faults().babble = true;
+            link.driver.model().faults().set(PedalFault::Babble);
             QCOMPARE(link.queued(), paced ? 0u : 64u); // paced, the first byte takes its line time
         }
         const QByteArray text = "babble\r\n";
