@@ -25,6 +25,18 @@ PedalBootloader::PedalBootloader(const PedalOptions &options, PedalOutlet &outle
     m_ram = QByteArray(int(ram_size), 0);
 }
 
+void PedalBootloader::switchOn()
+{
+    m_writeIndex = 0;
+    m_writeCount = 0;
+    m_lastWrite = {};
+    m_eraseCount = 0;
+    m_nackCount = 0;
+    m_goAddress.reset();
+    if (m_state == State::Hung)
+        m_state = State::WaitSync;
+}
+
 void PedalBootloader::start()
 {
     awaitSync();
@@ -90,7 +102,12 @@ bool PedalBootloader::takeNackFault(NackPoint::Step step, std::uint32_t address)
 
 void PedalBootloader::reply(const QByteArray &bytes, qint64 at, int busyMs)
 {
-    m_outlet.send(bytes, at + (m_options.paced && m_options.flashTime ? qint64(busyMs) * 1000 : 0));
+    QByteArray out = bytes;
+    if (bytes.size() == 1 && std::uint8_t(bytes[0]) == nack)
+        ++m_nackCount;
+    if (bytes.size() == 1 && std::uint8_t(bytes[0]) == ack && m_options.faults.has(PedalFault::ExtraAfterAck))
+        out.append(char(nack));
+    m_outlet.send(out, at + (m_options.paced && m_options.flashTime ? qint64(busyMs) * 1000 : 0));
 }
 
 void PedalBootloader::refuse(const QString &why, qint64 at)
@@ -99,6 +116,13 @@ void PedalBootloader::refuse(const QString &why, qint64 at)
     m_state = State::Command;
     m_buffer.clear();
     reply(QByteArray(1, char(nack)), at);
+}
+
+void PedalBootloader::hang(const QString &why)
+{
+    m_outlet.note(QStringLiteral("fault: ") + why + QStringLiteral(", no answer until switched off and on"));
+    m_state = State::Hung;
+    m_buffer.clear();
 }
 
 bool PedalBootloader::readable(std::uint32_t address, std::uint32_t length) const
@@ -243,6 +267,7 @@ int PedalBootloader::address(qint64 at)
         return 0;
     }
     m_state = State::Command;
+    m_goAddress = address;
     reply(ackByte, at);
     const int version = bootableVersion();
     if (address >= flash_base && address < flash_base + flash_size && version != 0)
@@ -255,18 +280,25 @@ int PedalBootloader::address(qint64 at)
 void PedalBootloader::writeData(qint64 at)
 {
     m_outlet.note(QStringLiteral("recv ") + hex(m_buffer));
+    const int index = m_writeIndex++;
+    const PedalFaults &f = m_options.faults;
+    if (index == f.number(PedalFault::SilentAtWrite))
+        return hang(QStringLiteral("Write Memory %1 hangs").arg(index));
     const QByteArray data = m_buffer.mid(1, m_count);
     if (xorOf(m_buffer, 0, m_count + 1) != std::uint8_t(m_buffer[m_count + 1]))
         return refuse(QStringLiteral("data checksum"), at);
-    if (m_count % 4 != 0)
+    if (m_count % 4 != 0 && !f.has(PedalFault::AnyWriteLength))
         return refuse(QStringLiteral("byte count not a multiple of 4"), at);
     if (!writable(m_address, std::uint32_t(m_count)))
         return refuse(QStringLiteral("write beyond the memory"), at);
-    if (m_address == version_record ? takeNackFault(NackPoint::Step::Version)
-                                    : takeNackFault(NackPoint::Step::Chunk, m_address))
+    const bool nackOnce = m_address == version_record ? takeNackFault(NackPoint::Step::Version)
+                                                      : takeNackFault(NackPoint::Step::Chunk, m_address);
+    if (nackOnce || index == f.number(PedalFault::NackAtWrite))
         return refuse(QStringLiteral("write refused"), at);
     if (!writeMemory(m_address, data))
         return refuse(QStringLiteral("programming error"), at);
+    ++m_writeCount;
+    m_lastWrite = {m_address, m_count};
     m_state = State::Command;
     m_buffer.clear();
     // Programming takes about 50 us per half-word.
@@ -275,6 +307,9 @@ void PedalBootloader::writeData(qint64 at)
 
 void PedalBootloader::erased(int busyMs, qint64 at)
 {
+    ++m_eraseCount;
+    if (m_options.faults.has(PedalFault::SilentErase))
+        return hang(QStringLiteral("erased"));
     m_state = State::Command;
     m_buffer.clear();
     reply(QByteArray(1, char(ack)), at, busyMs);
@@ -282,9 +317,14 @@ void PedalBootloader::erased(int busyMs, qint64 at)
 
 int PedalBootloader::receive(std::uint8_t b, qint64 at, std::uint32_t baud)
 {
+    if (m_state == State::Hung)
+        return 0;
     m_buffer.append(char(b));
 
     switch (m_state) {
+    case State::Hung:
+        return 0;
+
     case State::WaitSync:
         m_buffer.clear();
         if (b != 0x7F) {

@@ -2,6 +2,10 @@
 // The microcontroller's serial bootloader (8E1, the STM32 USART protocol of
 // AN3155) and the memories it reaches: 128 KiB of flash with the firmware and
 // its version record, RAM, system memory and the option bytes.
+//
+// It keeps what a test wants to see of an upgrade since the pedal was
+// switched on: the Write Memory blocks taken, the erases, the NACKs and where
+// Go sent it.
 
 #include "simulator/PedalOptions.h"
 #include "simulator/PedalOutlet.h"
@@ -10,6 +14,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 namespace quorvane {
 
@@ -31,9 +36,17 @@ public:
     static constexpr std::uint16_t device_id = 0x410;
     static constexpr std::uint8_t bootloader_version = 0x22;
 
+    // A Write Memory block the bootloader took.
+    struct Write {
+        std::uint32_t address = 0;
+        int length = 0;
+    };
+
     // The flash holds the built-in image of `firmware` and its version record.
     PedalBootloader(const PedalOptions &options, PedalOutlet &outlet, int firmware);
 
+    // Switched on: what it has seen so far is forgotten, a hang is over.
+    void switchOn();
     // Waiting for the synchronisation byte, as after a reset.
     void start();
     // The same after the firmware's restart into the bootloader (no log line).
@@ -55,14 +68,23 @@ public:
     bool flashMatchesBuiltInImage() const;
     int ignoredCount() const { return m_ignored; }
 
+    // Since switched on.
+    int writeCount() const { return m_writeCount; }
+    Write lastWrite() const { return m_lastWrite; }
+    int eraseCount() const { return m_eraseCount; }
+    int nackCount() const { return m_nackCount; }
+    std::optional<std::uint32_t> goAddress() const { return m_goAddress; }
+
 private:
     enum class State {
         WaitSync, Command, Address, ReadCount, WriteCount, WriteData,
-        EraseFirst, EraseGlobal, ErasePages
+        EraseFirst, EraseGlobal, ErasePages,
+        Hung, // a fault: takes and answers nothing until switched off and on
     };
 
     void reply(const QByteArray &bytes, qint64 at, int busyMs = 0);
     void refuse(const QString &why, qint64 at);
+    void hang(const QString &why);
     void command(std::uint8_t cmd, qint64 at);
     int address(qint64 at);
     void writeData(qint64 at);
@@ -88,6 +110,13 @@ private:
     int m_count = 0;
     bool m_nackUsed = false;
     int m_ignored = 0;
+
+    int m_writeIndex = 0; // Write Memory data blocks received since switched on
+    int m_writeCount = 0;
+    Write m_lastWrite;
+    int m_eraseCount = 0;
+    int m_nackCount = 0;
+    std::optional<std::uint32_t> m_goAddress;
 };
 
 } // namespace quorvane

@@ -47,6 +47,13 @@ constexpr std::array kFaults = {
     Row{PedalFault::SplitUpload, "split-upload", Shape::Number, "GAP_MS", kHour, "milliseconds", ""},
     Row{PedalFault::Stray, "stray", Shape::Hex, "HEX", 256, "1 to 256 bytes as hex digits, e.g. 31320D0A",
         "sent 20 ms after each status reply, e.g. 31320D0A"},
+    Row{PedalFault::NackAtWrite, "nack-at-write", Shape::Number, "N", kAny, "a count of Write Memory commands",
+        "the N-th Write Memory from 0"},
+    Row{PedalFault::SilentAtWrite, "silent-at-write", Shape::Number, "N", kAny,
+        "a count of Write Memory commands", "hangs there"},
+    Row{PedalFault::SilentErase, "silent-erase", Shape::None, "", 0, "", "erases, then hangs"},
+    Row{PedalFault::ExtraAfterAck, "extra-after-ack", Shape::None, "", 0, "", "1F behind every lone ACK"},
+    Row{PedalFault::AnyWriteLength, "any-write-length", Shape::None, "", 0, "", "not only whole words"},
 };
 
 const Row *rowOf(PedalFault fault)

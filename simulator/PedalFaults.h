@@ -33,6 +33,11 @@ enum class PedalFault {
     Stray,           // stray=HEX: sent once, 20 ms after each status reply is complete
     // The bootloader.
     NackAt,        // nack-at=erase|chunk:K|version|go: NACK the first time this step comes
+    NackAtWrite,   // nack-at-write=N: NACK the N-th Write Memory (from 0) since power-on
+    SilentAtWrite, // silent-at-write=N: hangs at the N-th Write Memory since power-on
+    SilentErase,   // silent-erase: erases, then hangs instead of answering
+    ExtraAfterAck, // extra-after-ack: every ACK sent alone has a 0x1F right behind it
+    AnyWriteLength, // any-write-length: Write Memory takes any length, not only whole words
 };
 
 // The bootloader step that nack-at refuses once.

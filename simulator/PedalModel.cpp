@@ -183,6 +183,7 @@ void PedalModel::powerCycle(bool holdUpgradeMode)
     const qint64 t = now();
     m_line.reset(t);
     m_firmware.dropMessage();
+    m_bootloader.switchOn();
     const int version = m_bootloader.bootableVersion();
     if (holdUpgradeMode || version == 0)
         startBootloader();

@@ -101,6 +101,8 @@ public:
     const QList<std::uint16_t> &effectAddresses() const { return m_firmware.effectAddresses(); }
     // Whether the flash holds exactly the built-in image of the running version.
     bool flashMatchesBuiltInImage() const { return m_bootloader.flashMatchesBuiltInImage(); }
+    // The bootloader, for what it has taken since the pedal was switched on.
+    const PedalBootloader &bootloader() const { return m_bootloader; }
     PedalFaults &faults() { return m_options.faults; }
 
     // The status reply the firmware would send now, as values.

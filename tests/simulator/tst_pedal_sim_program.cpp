@@ -191,7 +191,8 @@ private slots:
         QTest::addColumn<QByteArray>("says");
         QTest::newRow("help") << QStringList{"--help"} << 0 << QByteArray("--fault");
         for (const char *name : {"babble", "split-status=PIECES:GAP_MS", "split-upload=GAP_MS", "stray=HEX",
-                                 "--bootloader-synced"})
+                                 "nack-at-write=N", "silent-at-write=N", "silent-erase", "extra-after-ack",
+                                 "any-write-length", "--bootloader-synced"})
             QTest::addRow("help lists %s", name) << QStringList{"--help"} << 0 << QByteArray(name);
         QTest::newRow("split-status without pieces") << QStringList{"--fault", "split-status=60"} << 2
                                                      << QByteArray("split-status=PIECES:GAP_MS");
@@ -227,6 +228,8 @@ private slots:
             << QByteArray::fromHex("0200") << QByteArray("10\r\n0\r\n17\r\n");
         QTest::newRow("bootloader synchronised") << QStringList{"--bootloader-synced"} << QByteArray::fromHex("02FD")
                                                  << QByteArray::fromHex("7901041079");
+        QTest::newRow("extra byte after each ACK") << QStringList{"--bootloader", "--fault", "extra-after-ack"}
+                                                   << QByteArray::fromHex("7F") << QByteArray::fromHex("791F");
     }
 
     void startsWith()
