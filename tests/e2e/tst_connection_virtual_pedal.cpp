@@ -2,14 +2,13 @@
 // Request and Unlink through the link layer and the simulator's bridge, with
 // the pedal's faults.
 
-#include "VirtualPedal.h"
-
 #include "console/ConsoleLog.h"
 #include "protocol/Codec.h"
 #include "protocol/DeviceConnection.h"
 #include "simulator/SimulatorDriver.h"
 #include "support/ScriptedDialogs.h"
 #include "support/StandInMainWindow.h"
+#include "support/VirtualPedal.h"
 #include "usb/D2XXUnit.h"
 
 #include <QtTest>

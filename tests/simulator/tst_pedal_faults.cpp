@@ -3,6 +3,7 @@
 
 #include "simulator/SimulatorDriver.h"
 #include "support/Hex.h"
+#include "support/VirtualPedal.h"
 
 #include <QtTest>
 
@@ -105,16 +106,12 @@ struct Link {
     }
 };
 
-// One fault, or several separated by spaces.
+// One fault, or several separated by spaces; in the firmware or the bootloader.
 PedalOptions withFault(const QString &fault, bool bootloader = false)
 {
     PedalOptions o;
     o.bootloader = bootloader;
-    QString error;
-    for (const QString &f : fault.split(' ', Qt::SkipEmptyParts))
-        if (!o.faults.parse(f, &error))
-            qFatal("%s", qPrintable(error));
-    return o;
+    return withFaults(o, fault);
 }
 
 QByteArray statusText(const QList<int> &values)
