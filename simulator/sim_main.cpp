@@ -96,11 +96,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption instantFlash(QStringLiteral("instant-flash"),
                                           QStringLiteral("When paced, erase and program the flash without taking time."));
     const QCommandLineOption fault(QStringLiteral("fault"),
-                                   QStringLiteral("A fault, repeatable: silent, nack-at=STEP (erase, chunk:K, version, go), "
-                                                  "short-status=N, hex-letter-status, late-upload=MS, unplug-after=BYTES, "
-                                                  "babble (sends without end), split-status=PIECES:GAP_MS (e.g. 4:60), "
-                                                  "split-upload=GAP_MS, stray=HEX (sent 20 ms after each status reply, "
-                                                  "e.g. 31320D0A)."),
+                                   QStringLiteral("A fault, repeatable: %1.").arg(PedalFaults::usage().join(QStringLiteral(", "))),
                                    QStringLiteral("NAME[=ARG]"));
     const QCommandLineOption log(QStringLiteral("log"),
                                  QStringLiteral("Write every message received and sent to FILE, one line each."),

@@ -5,10 +5,10 @@
 #include "app/Editor.h"
 #include "app/TformMain.h"
 #include "protocol/DeviceConnection.h"
-#include "VirtualPedal.h"
 #include "simulator/SimulatorDriver.h"
 #include "support/RecordingShell.h"
 #include "support/ScriptedDialogs.h"
+#include "support/VirtualPedal.h"
 
 #include <QAction>
 #include <QLabel>

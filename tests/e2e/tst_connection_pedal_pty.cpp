@@ -3,16 +3,16 @@
 
 #include "common/ConsoleLog.h"
 #include "protocol/DeviceConnection.h"
+#include "support/PedalSimProcess.h"
 #include "support/ScriptedDialogs.h"
 #include "support/StandInMainWindow.h"
 #include "usb/D2XXUnit.h"
 #include "usb/SerialPortDriver.h"
 
-#include <QProcess>
-#include <QScopeGuard>
 #include <QtTest>
 
 using namespace quorvane;
+using quorvane::test::PedalSimProcess;
 using quorvane::test::ScriptedDialogs;
 using quorvane::test::StandInMainWindow;
 
@@ -24,18 +24,10 @@ private slots:
 
 void TestConnectionPedalPty::linkAndRequest()
 {
-    const QString program = qEnvironmentVariable("QUORVANE_BINARY_DIR") + "/kq5-pedal-sim";
-    QVERIFY2(QFileInfo::exists(program), qPrintable(program));
-    QProcess sim;
-    sim.start(program, {"--firmware", "10", "--algorithm", "0011"});
-    QVERIFY(sim.waitForStarted(5000));
-    auto stop = qScopeGuard([&] {
-        sim.terminate();
-        if (!sim.waitForFinished(5000))
-            sim.kill();
-    });
-    QVERIFY(sim.waitForReadyRead(5000));
-    const QString path = QString::fromLatin1(sim.readLine().trimmed());
+    QVERIFY2(QFileInfo::exists(PedalSimProcess::program()), qPrintable(PedalSimProcess::program()));
+    PedalSimProcess sim({"--firmware", "10", "--algorithm", "0011"});
+    QVERIFY(sim.started);
+    const QString path = sim.path;
     QVERIFY2(path.startsWith("/dev/"), qPrintable(path));
 
     // Only the pseudo-terminal is listed, not whatever bridges this machine has.

@@ -2,14 +2,13 @@
 // Request and Unlink through the link layer and the simulator's bridge, with
 // the pedal's faults.
 
-#include "VirtualPedal.h"
-
 #include "common/ConsoleLog.h"
 #include "protocol/Codec.h"
 #include "protocol/DeviceConnection.h"
 #include "simulator/SimulatorDriver.h"
 #include "support/ScriptedDialogs.h"
 #include "support/StandInMainWindow.h"
+#include "support/VirtualPedal.h"
 #include "usb/D2XXUnit.h"
 
 #include <QtTest>
@@ -191,7 +190,7 @@ void TestConnectionVirtualPedal::conversionErrorLeavesEditorWorking()
     QVERIFY(!r.connection.exchange_busy());
 
     r.dialogs.reset();
-    r.driver.model().faults().hexLetterStatus = false;
+    r.driver.model().faults().clear(PedalFault::HexLetterStatus);
     r.run(&DeviceConnection::btnRequestClick);
     QVERIFY(r.dialogs.messages.isEmpty());
     QCOMPARE(r.text("lblAlgorithmVersion"), "Device Algorithm: 0011");
@@ -203,7 +202,7 @@ void TestConnectionVirtualPedal::unpluggedPedalUnlinks()
     Rig r(pedal());
     r.run(&DeviceConnection::ConnectOnClick);
     QVERIFY(r.connection.is_linked);
-    r.driver.model().faults().unplugAfter = 1; // the next byte from the editor pulls the plug
+    r.driver.model().faults().set(PedalFault::UnplugAfter, 1); // the next byte from the editor pulls the plug
     r.run(&DeviceConnection::btnRequestClick);
     QTRY_VERIFY_WITH_TIMEOUT(!r.connection.is_linked, 3000);
     // The failed write of the request is reported first; nothing waits for

@@ -169,7 +169,7 @@ void TestLinkVirtualPedal::conversionErrorLeavesEditorWorking()
     QVERIFY(!e.connection().exchange_busy());
 
     e.dialogs.reset();
-    e.driver.model().faults().hexLetterStatus = false;
+    e.driver.model().faults().clear(PedalFault::HexLetterStatus);
     e.click("btnRequest");
     QVERIFY(e.dialogs.messages.isEmpty());
     QCOMPARE(e.text("lblAlgorithmVersion"), "Device Algorithm: 0011");
@@ -181,7 +181,7 @@ void TestLinkVirtualPedal::unpluggedPedalUnlinks()
     SimEditor e(pedal());
     e.link();
     QVERIFY(e.connection().is_linked);
-    e.driver.model().faults().unplugAfter = 1; // the next byte from the editor pulls the plug
+    e.driver.model().faults().set(PedalFault::UnplugAfter, 1); // the next byte from the editor pulls the plug
     e.click("btnRequest");
     QTRY_VERIFY_WITH_TIMEOUT(!e.connection().is_linked, 3000);
     // The failed write of the request is reported first; nothing waits for

@@ -231,17 +231,16 @@ void TestUpgradePedal::failureThenRetry()
     rig.enterUpgradeMode();
     rig.procedure.client().command_limits = {300, 300, 300, 1};
     if (fault == "nack") {
-        rig.pedal().faults().nackAt = PedalFaults::NackStep::Chunk;
-        rig.pedal().faults().nackChunk = 20;
+        rig.pedal().faults().set(PedalFault::NackAt, NackPoint{NackPoint::Step::Chunk, 20});
     } else if (fault == "silent") {
         QObject::connect(rig.window.ProgressBar1(), &QProgressBar::valueChanged, &rig.window,
                          [&rig, once = true](int value) mutable {
                              if (value == 20 && once)
-                                 rig.pedal().faults().silent = true;
+                                 rig.pedal().faults().set(PedalFault::Silent);
                              once = once && value != 20;
                          });
     } else {
-        rig.pedal().faults().unplugAfter = 8000; // bytes since the pedal was plugged in
+        rig.pedal().faults().set(PedalFault::UnplugAfter, 8000); // bytes since the pedal was plugged in
     }
 
     QVERIFY(!rig.upgradeTo(QStringLiteral("Firmware_10")));
@@ -259,7 +258,7 @@ void TestUpgradePedal::failureThenRetry()
 
     rig.dialogs.reset();
     if (fault == "silent") {
-        rig.pedal().faults().silent = false;
+        rig.pedal().faults().clear(PedalFault::Silent);
     } else if (fault == "unplug") {
         // Plugged in again: with its flash half written the pedal comes up
         // in its bootloader. The window is closed and the link made again.
@@ -283,12 +282,12 @@ void TestUpgradePedal::nackAtTheEnd_data()
 {
     QTest::addColumn<int>("step");
     QTest::addColumn<QStringList>("messages");
-    QTest::newRow("version record") << int(PedalFaults::NackStep::Version)
+    QTest::newRow("version record") << int(NackPoint::Step::Version)
                                     << QStringList{upgrade_failed_prefix +
                                                    "version record: the bootloader answered NOT ACK"};
     // The image and its record are written before Go: the user has been told
     // so, and then that the start failed.
-    QTest::newRow("go") << int(PedalFaults::NackStep::Go)
+    QTest::newRow("go") << int(NackPoint::Step::Go)
                         << QStringList{upgrade_complete_text,
                                        upgrade_failed_prefix + "start: the bootloader answered NOT ACK"};
 }
@@ -300,7 +299,7 @@ void TestUpgradePedal::nackAtTheEnd()
     Rig rig({.firmware = 10});
     rig.linkUp();
     rig.enterUpgradeMode();
-    rig.pedal().faults().nackAt = PedalFaults::NackStep(step);
+    rig.pedal().faults().set(PedalFault::NackAt, NackPoint{NackPoint::Step(step)});
 
     QVERIFY(!rig.upgradeTo(QStringLiteral("Firmware_9")));
     QCOMPARE(rig.dialogs.messages, messages);

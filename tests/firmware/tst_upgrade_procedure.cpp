@@ -1,14 +1,13 @@
 // The upgrade as the user runs it, with the real upgrade window offscreen and
-// a bootloader behind the recording driver: entering the mode, the
+// the virtual pedal behind the recording driver: entering the mode, the
 // hand-shake, the upgrade, its failures and the retry, leaving the mode.
-
-#include "FakeBootloader.h"
 
 #include "common/ConsoleLog.h"
 #include "firmware/SettingsErase.h"
 #include "firmware/TformFirmwareUpgrade.h"
 #include "firmware/UpgradeProcedure.h"
 #include "support/Hex.h"
+#include "support/RecordedPedal.h"
 #include "support/RecordingDriver.h"
 #include "support/ScriptedDialogs.h"
 #include "usb/D2XXUnit.h"
@@ -19,7 +18,6 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include <memory>
 
 using namespace quorvane;
 using namespace quorvane::test;
@@ -32,12 +30,22 @@ QByteArray builtin_image(const QString &name)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// A pedal held in upgrade mode when it was switched on: its bootloader waits
+// for the editor, whatever the editor knows of its firmware.
+PedalOptions held_in_upgrade_mode()
+{
+    PedalOptions o;
+    o.bootloader = true;
+    return o;
+}
+
 struct Rig {
     RecordingDriver driver;
     ScriptedDialogs dialogs;
     ConsoleLog console;
     D2XXUnit link{driver, dialogs};
-    std::unique_ptr<FakeBootloader> boot = std::make_unique<FakeBootloader>(driver);
+    // Firmware 10 runs and restarts into its bootloader on the upgrade-mode request.
+    RecordedPedal pedal;
 
     bool is_linked = true;
     bool bootloader_mode = false;
@@ -52,7 +60,7 @@ struct Rig {
     int statusRequests = 0;
     bool modeDuringStatus = false;
 
-    Rig()
+    explicit Rig(const PedalOptions &options = {}) : pedal(driver, options)
     {
         driver.bridges = {{QStringLiteral("SN1"), QStringLiteral("KQ5")}};
         link.Open_USB_Device_By_Serial_Number(QStringLiteral("SN1"));
@@ -74,6 +82,9 @@ struct Rig {
         };
         driver.writes.clear();
     }
+
+    const PedalBootloader &boot() const { return pedal.bootloader(); }
+    QByteArray flash() { return pedal.model().flash(); }
 
     QStringList written() const
     {
@@ -172,7 +183,7 @@ void TestUpgradeProcedure::upgradeModeWithOlderFirmware_data()
 void TestUpgradeProcedure::upgradeModeWithOlderFirmware()
 {
     QFETCH(QString, reported);
-    Rig rig;
+    Rig rig(held_in_upgrade_mode());
     rig.device_firmware_version = reported;
     rig.procedure.menuFirmwareUpgradeModeClick();
     QVERIFY(rig.driver.writes.isEmpty());
@@ -193,7 +204,7 @@ void TestUpgradeProcedure::upgradeModeWithOlderFirmware()
 void TestUpgradeProcedure::handshakeWithoutReply()
 {
     Rig rig;
-    rig.boot->silent = true;
+    rig.pedal.faults().set(PedalFault::Silent);
     rig.dialogs.answers.enqueue(Answer::Yes);
     QElapsedTimer clock;
     clock.start();
@@ -216,7 +227,7 @@ void TestUpgradeProcedure::handshakeWithoutReply()
 
 void TestUpgradeProcedure::uncheckingSendsNothingAndRestoresTheLine()
 {
-    Rig rig;
+    Rig rig(held_in_upgrade_mode());
     rig.device_firmware_version = QStringLiteral("0");
     rig.procedure.menuFirmwareUpgradeModeClick();
     QVERIFY(rig.procedure.BootloaderLinkHandshake());
@@ -270,10 +281,10 @@ void TestUpgradeProcedure::fullUpgrade()
     QVERIFY(rig.procedure.btnUpgradeFirmwareClick());
     const QByteArray image = builtin_image(QStringLiteral("FIRMWARE_8"));
     QCOMPARE(image.size(), 50720);
-    QCOMPARE(rig.boot->flash.left(image.size()), image);
-    QCOMPARE(int(rig.boot->versionByte()), 8);
-    QVERIFY(rig.boot->started);
-    QCOMPARE(rig.boot->nacks, 0);
+    QCOMPARE(rig.flash().left(image.size()), image);
+    QCOMPARE(rig.pedal.recordedVersion(), 8);
+    QVERIFY(rig.boot().goAddress());
+    QCOMPARE(rig.boot().nackCount(), 0);
     QCOMPARE(rig.dialogs.messages, QStringList{upgrade_complete_text});
     QVERIFY(rig.console.lines().contains("Firmware num of bytes: 50720"));
 
@@ -323,14 +334,15 @@ void TestUpgradeProcedure::failureThenRetry()
     rig.openWindowWith(QStringLiteral("Firmware_10"));
     rig.link.report_usb_errors = true;
     if (fault == "nack")
-        rig.boot->nackAtWrite = 3;
+        rig.pedal.faults().set(PedalFault::NackAtWrite, 3);
     if (fault == "silent")
-        rig.boot->silentAtWrite = 3;
+        rig.pedal.faults().set(PedalFault::SilentAtWrite, 3);
     if (fault == "unplug") {
         auto feed = rig.driver.onWrite;
-        rig.driver.onWrite = [&rig, feed](const QByteArray &bytes) {
+        rig.driver.onWrite = [&rig, feed, pulled = false](const QByteArray &bytes) mutable {
             feed(bytes);
-            if (rig.boot->writes.size() == 3) {
+            if (!pulled && rig.boot().writeCount() == 3) {
+                pulled = true;
                 rig.driver.failAlways(QStringLiteral("write"), FT_IO_ERROR);
                 rig.driver.failAlways(QStringLiteral("queue"), FT_IO_ERROR);
             }
@@ -339,8 +351,8 @@ void TestUpgradeProcedure::failureThenRetry()
 
     QVERIFY(!rig.procedure.btnUpgradeFirmwareClick());
     QCOMPARE(rig.dialogs.messages, QStringList{message});
-    QVERIFY(!rig.boot->started);
-    QCOMPARE(rig.boot->writes.size(), 3);
+    QVERIFY(!rig.boot().goAddress());
+    QCOMPARE(rig.boot().writeCount(), 3);
     QCOMPARE(rig.statusRequests, 0);
     QCOMPARE(rig.window.ProgressBar1()->value(), progress);
     QVERIFY(rig.window.isVisible());
@@ -358,12 +370,13 @@ void TestUpgradeProcedure::failureThenRetry()
     if (fault == "unplug") {
         rig.driver.failAlways(QStringLiteral("write"), FT_OK);
         rig.driver.failAlways(QStringLiteral("queue"), FT_OK);
-        rig.boot = std::make_unique<FakeBootloader>(rig.driver);
+        rig.pedal.model().powerCycle();
     } else {
-        rig.boot->nackAtWrite = rig.boot->silentAtWrite = -1;
+        rig.pedal.faults().clear(PedalFault::NackAtWrite);
+        rig.pedal.faults().clear(PedalFault::SilentAtWrite);
         if (fault == "silent") {
             // A silent bootloader came back fresh after a restart.
-            rig.boot = std::make_unique<FakeBootloader>(rig.driver);
+            rig.pedal.model().powerCycle();
         }
     }
     rig.dialogs.reset();
@@ -372,9 +385,9 @@ void TestUpgradeProcedure::failureThenRetry()
     QCOMPARE(rig.driver.writes.first(), bytes("7F"));
     QCOMPARE(rig.dialogs.messages, QStringList{upgrade_complete_text});
     const QByteArray image = builtin_image(QStringLiteral("FIRMWARE_10"));
-    QCOMPARE(rig.boot->flash.left(image.size()), image);
-    QCOMPARE(int(rig.boot->versionByte()), 10);
-    QVERIFY(rig.boot->started);
+    QCOMPARE(rig.flash().left(image.size()), image);
+    QCOMPARE(rig.pedal.recordedVersion(), 10);
+    QVERIFY(rig.boot().goAddress());
     QCOMPARE(rig.driver.parity, FT_PARITY_NONE);
     QVERIFY(!rig.window.isVisible());
 }
@@ -388,7 +401,7 @@ void TestUpgradeProcedure::windowCannotCloseDuringTransfer()
     auto feed = rig.driver.onWrite;
     rig.driver.onWrite = [&](const QByteArray &b) {
         feed(b);
-        if (!tried && rig.boot->writes.size() == 10) {
+        if (!tried && rig.boot().writeCount() == 10) {
             tried = true;
             closed = rig.window.close();
             const int before = rig.dialogs.messages.size();
@@ -401,7 +414,7 @@ void TestUpgradeProcedure::windowCannotCloseDuringTransfer()
     QVERIFY(!closed);
     QVERIFY(modeClickRefused);
     QVERIFY(!rig.events.contains("tick:1") || rig.events.indexOf("tick:1") > rig.events.indexOf("status"));
-    QCOMPARE(int(rig.boot->versionByte()), 9);
+    QCOMPARE(rig.pedal.recordedVersion(), 9);
 }
 
 void TestUpgradeProcedure::unknownImageIsRefusedBeforeErase()
@@ -413,7 +426,7 @@ void TestUpgradeProcedure::unknownImageIsRefusedBeforeErase()
     QCOMPARE(rig.procedure.firmware_version, 99);
     QVERIFY(!rig.procedure.btnUpgradeFirmwareClick());
     QVERIFY(rig.driver.writes.isEmpty());
-    QVERIFY(!rig.boot->erased);
+    QCOMPARE(rig.boot().eraseCount(), 0);
     QCOMPARE(rig.dialogs.messages,
              QStringList{"Firmware upgrade failed: image: the editor carries no firmware image \"Firmware_99\""});
 }

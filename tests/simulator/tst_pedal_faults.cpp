@@ -3,6 +3,7 @@
 
 #include "simulator/SimulatorDriver.h"
 #include "support/Hex.h"
+#include "support/VirtualPedal.h"
 
 #include <QtTest>
 
@@ -105,16 +106,12 @@ struct Link {
     }
 };
 
-// One fault, or several separated by spaces.
+// One fault, or several separated by spaces; in the firmware or the bootloader.
 PedalOptions withFault(const QString &fault, bool bootloader = false)
 {
     PedalOptions o;
     o.bootloader = bootloader;
-    QString error;
-    for (const QString &f : fault.split(' ', Qt::SkipEmptyParts))
-        if (!o.faults.parse(f, &error))
-            qFatal("%s", qPrintable(error));
-    return o;
+    return withFaults(o, fault);
 }
 
 QByteArray statusText(const QList<int> &values)
@@ -304,6 +301,49 @@ private slots:
         }
     }
 
+    // The bootloader's faults along one upgrade: what each step answers
+    // ("" for nothing), and the answer to a new synchronisation after the
+    // pedal was switched off and on in upgrade mode.
+    void bootloaderSteps_data()
+    {
+        QTest::addColumn<QString>("fault");
+        // sync, erase, chunks 0 to 2, a 3-byte write, sync after switching on
+        QTest::addColumn<QStringList>("answers");
+        QTest::newRow("none") << "" << QStringList{"79", "79", "79", "79", "79", "1F", "79"};
+        // Counted from 0: chunk 1 is refused, chunk 2 taken.
+        QTest::newRow("nack-at-write=1") << "nack-at-write=1" << QStringList{"79", "79", "79", "1F", "79", "1F", "79"};
+        QTest::newRow("silent-at-write=1") << "silent-at-write=1" << QStringList{"79", "79", "79", "", "", "", "79"};
+        QTest::newRow("silent-erase") << "silent-erase" << QStringList{"79", "", "", "", "", "", "79"};
+        QTest::newRow("extra-after-ack")
+            << "extra-after-ack" << QStringList{"79 1F", "79 1F", "79 1F", "79 1F", "79 1F", "1F", "79 1F"};
+        QTest::newRow("any-write-length") << "any-write-length" << QStringList{"79", "79", "79", "79", "79", "79", "79"};
+    }
+
+    void bootloaderSteps()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QStringList, answers);
+        Link link(withFault(fault, true), FT_PARITY_EVEN);
+        QStringList got;
+        link.write("7F");
+        got << spaced(link.readAfter(1));
+        got << spaced(link.erase());
+        for (int k = 0; k < 3; ++k)
+            got << spaced(link.writeChunk(k));
+        link.write("31 CE");
+        link.readAfter(1);
+        link.write("08 00 03 00 0B");
+        link.readAfter(1);
+        link.write("02 01 02 03 02");
+        got << spaced(link.readAfter(1));
+        link.driver.model().powerCycle(true);
+        link.write("7F");
+        got << spaced(link.readAfter(1));
+        QCOMPARE(got, answers);
+        if (fault == "silent-erase")
+            QCOMPARE(link.driver.model().flash().left(4), QByteArray(4, char(0xFF)));
+    }
+
     // A sender without end: always something to read, never much, whatever
     // the pedal receives and however the host purges.
     void babble_data()
@@ -330,7 +370,7 @@ private slots:
             link.write("02 00");
             QCOMPARE(lines(link.readAfter(200)).size(), 83);
             QVERIFY(link.readAfter(200).isEmpty());
-            link.driver.model().faults().babble = true;
+            link.driver.model().faults().set(PedalFault::Babble);
             QCOMPARE(link.queued(), paced ? 0u : 64u); // paced, the first byte takes its line time
         }
         const QByteArray text = "babble\r\n";
@@ -544,6 +584,12 @@ private slots:
         QTest::newRow("stray=313") << "stray=313" << false;
         QTest::newRow("stray=zz") << "stray=zz" << false;
         QTest::newRow("stray") << "stray" << false;
+        QTest::newRow("nack-at-write=0") << "nack-at-write=0" << true;
+        QTest::newRow("nack-at-write") << "nack-at-write" << false;
+        QTest::newRow("silent-at-write=-1") << "silent-at-write=-1" << false;
+        QTest::newRow("silent-erase") << "silent-erase" << true;
+        QTest::newRow("extra-after-ack=1F") << "extra-after-ack=1F" << false;
+        QTest::newRow("any-write-length") << "any-write-length" << true;
     }
 
     void faultTexts()

@@ -2,6 +2,7 @@
 // to through its pseudo-terminal by a real file descriptor, stopped by signals.
 
 #include "simulator/PedalModel.h"
+#include "support/PedalSimProcess.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -15,22 +16,17 @@
 #include <termios.h>
 #include <unistd.h>
 
+using quorvane::test::PedalSimProcess;
+
 namespace {
 
-QString program()
-{
-    return qEnvironmentVariable("QUORVANE_BINARY_DIR") + QStringLiteral("/kq5-pedal-sim");
-}
-
 // A running kq5-pedal-sim and our end of its terminal.
-class Sim {
+class Sim : public PedalSimProcess {
 public:
-    explicit Sim(const QStringList &args)
+    explicit Sim(const QStringList &args) : PedalSimProcess(args)
     {
-        process.start(program(), args);
-        if (!process.waitForStarted(5000) || !process.waitForReadyRead(5000))
+        if (path.isEmpty())
             return;
-        path = QString::fromLatin1(process.readLine().trimmed());
         fd = ::open(path.toLatin1().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         if (fd >= 0) {
             termios t{};
@@ -44,12 +40,6 @@ public:
     {
         if (fd >= 0)
             ::close(fd);
-        if (process.state() != QProcess::NotRunning) {
-            process.terminate();
-            if (!process.waitForFinished(3000))
-                process.kill();
-            process.waitForFinished(1000);
-        }
     }
 
     bool ok() const { return fd >= 0; }
@@ -91,8 +81,6 @@ public:
         return values;
     }
 
-    QProcess process;
-    QString path;
     int fd = -1;
 };
 
@@ -191,7 +179,8 @@ private slots:
         QTest::addColumn<QByteArray>("says");
         QTest::newRow("help") << QStringList{"--help"} << 0 << QByteArray("--fault");
         for (const char *name : {"babble", "split-status=PIECES:GAP_MS", "split-upload=GAP_MS", "stray=HEX",
-                                 "--bootloader-synced"})
+                                 "nack-at-write=N", "silent-at-write=N", "silent-erase", "extra-after-ack",
+                                 "any-write-length", "--bootloader-synced"})
             QTest::addRow("help lists %s", name) << QStringList{"--help"} << 0 << QByteArray(name);
         QTest::newRow("split-status without pieces") << QStringList{"--fault", "split-status=60"} << 2
                                                      << QByteArray("split-status=PIECES:GAP_MS");
@@ -209,7 +198,7 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QByteArray, says);
         QProcess p;
-        p.start(program(), args);
+        p.start(PedalSimProcess::program(), args);
         QVERIFY(p.waitForFinished(5000));
         QCOMPARE(p.exitCode(), exitCode);
         QVERIFY2((p.readAllStandardOutput() + p.readAllStandardError()).contains(says), says.constData());
@@ -227,6 +216,8 @@ private slots:
             << QByteArray::fromHex("0200") << QByteArray("10\r\n0\r\n17\r\n");
         QTest::newRow("bootloader synchronised") << QStringList{"--bootloader-synced"} << QByteArray::fromHex("02FD")
                                                  << QByteArray::fromHex("7901041079");
+        QTest::newRow("extra byte after each ACK") << QStringList{"--bootloader", "--fault", "extra-after-ack"}
+                                                   << QByteArray::fromHex("7F") << QByteArray::fromHex("791F");
     }
 
     void startsWith()

@@ -5,6 +5,7 @@
 #include "firmware/FirmwareUpgrade.h"
 #include "simulator/SimulatorDriver.h"
 #include "support/ScriptedDialogs.h"
+#include "support/VirtualPedal.h"
 #include "usb/D2XXUnit.h"
 
 #include <QtTest>
@@ -58,11 +59,8 @@ private slots:
     {
         QFETCH(QString, fault);
         QFETCH(bool, completes);
-        PedalOptions options;
-        options.firmware = 8;
+        PedalOptions options = pedal(8, 11, 0, fault);
         options.bootloader = true;
-        if (!fault.isEmpty())
-            QVERIFY(options.faults.parse(fault, nullptr));
         Editor editor(options);
         QCOMPARE(editor.upgrade(10), completes);
         PedalModel &pedal = editor.driver.model();
