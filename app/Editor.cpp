@@ -20,6 +20,7 @@
 #include "protocol/DeviceConnection.h"
 #include "tuning/Instrument.h"
 #include "app/Looks.h"
+#include "app/MainControls.h"
 #include "app/MidiChannel.h"
 #include "tuning/Tunings.h"
 #include "update/TformNewVersionMsg.h"
@@ -146,6 +147,7 @@ Editor::Editor(const EditorDeps &deps)
     m_effect_catalogue = std::make_unique<EffectCatalogue>(*m_catalogue, *m_console, m_dialogs,
                                                            *m_connection);
     m_effect_catalogue->main_window = m_main.get();
+    m_effect_catalogue->effect_list = m_main->lstEffects;
     m_effect_catalogue->effect_window = m_fx_settings.get();
     m_effect_catalogue->enable_effect_controls = [this](bool on) {
         m_fx_settings->enable_effect_controls(on);
@@ -156,6 +158,7 @@ Editor::Editor(const EditorDeps &deps)
     m_effect_upload = std::make_unique<EffectUpload>(*m_link, *m_console, m_dialogs, *m_connection,
                                                      *m_main->UploadCheckTimer);
     m_effect_upload->limits = m_limits;
+    m_main->controls().follow(*m_effect_upload);
     m_effect_upload->selected_effect_name = [this] { return m_catalogue->selected_effect_name; };
     m_effect_upload->format_resource_name = [](const QString &entry) {
         return format_resource_name(entry);

@@ -3,6 +3,7 @@
 #include "ui_TformMain.h"
 
 #include "app/Editor.h"
+#include "app/MainControls.h"
 #include "common/FormFont.h"
 #include "common/Preferences.h"
 #include "common/ConsoleLog.h"
@@ -108,7 +109,34 @@ TformMain::TformMain(Editor &editor, QWidget *parent)
     UploadCheckTimer = makeTimer("UploadCheckTimer", 5000);
     TimerCheckWebVersion = &editor.updates().TimerCheckWebVersion;
     TimerCheckWebVersion->setObjectName(QStringLiteral("TimerCheckWebVersion"));
-    editor.connection().bindWindow(this);
+    // What the connection and the upgrade report, shown in this window.
+    MainWindowControls roles;
+    roles.device_name = lblDeviceName;
+    roles.firmware_version = lblFirmwareVersion;
+    roles.algorithm_version = lblAlgorithmVersion;
+    roles.status = lblStatus;
+    roles.effects = lstEffects;
+    roles.scan = menuScan;
+    roles.link = menuConnect;
+    roles.unlink = menuDisconnect;
+    roles.serial_number = menuSerialNumber;
+    roles.upgrade_mode = menuFirmwareUpgradeMode;
+    roles.start_upgrade = menuStartFirmwareUpgrade;
+    roles.load_preset = menuLoadPreset;
+    roles.save_preset = menuSavePreset;
+    roles.load_effect_file = menuLoadAlgorithmFromFile;
+    roles.erase_settings = menuEraseSettings;
+    roles.instrument = menuInstrument->menuAction();
+    roles.midi = menuMIDI->menuAction();
+    roles.upload_tunings = menuUploadTuningsData;
+    roles.upload = btnUpload;
+    roles.request = btnRequest;
+    roles.assign = btnAssign;
+    roles.save_parameters = btnSaveParameters;
+    roles.footswitch_mode = btnSetFootswitchMode;
+    roles.set_tuning = btnSetTuning;
+    m_controls = new MainControls(roles, editor.connection(), this);
+    m_controls->wire(editor.upgrade().hooks);
     editor.updates().setMenuItems(menuAppVersion, menuNewAppVersion, menuUpdateNow);
     editor.instrument().setMenuItems(menuGuitar, menuBass);
 

@@ -20,6 +20,8 @@ class TformMain;
 
 namespace quorvane {
 
+class MainControls;
+
 class Editor;
 
 class TformMain : public QMainWindow {
@@ -30,6 +32,8 @@ public:
     ~TformMain() override;
 
     Editor &editor() { return m_editor; }
+    // The map from the connection's and the upgrade's state to this window.
+    MainControls &controls() { return *m_controls; }
 
     // Controls, by their names.
     QLabel *lblDeviceName, *lblFirmwareVersion, *lblAlgorithmVersion, *lblStatus;
@@ -110,6 +114,7 @@ private:
     template <typename Step> void run_step(Step &&step);
 
     Editor &m_editor;
+    MainControls *m_controls = nullptr;
     std::unique_ptr<Ui::TformMain> ui;
 };
 

@@ -13,7 +13,7 @@ namespace quorvane {
 
 QListWidget *EffectCatalogue::list(QListWidget *given) const
 {
-    return given ? given : m_connection.controls.effectList();
+    return given ? given : effect_list.data();
 }
 
 void EffectCatalogue::GetResourceFile()

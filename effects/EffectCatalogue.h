@@ -3,6 +3,7 @@
 // opening the effect settings window beside the main window, and moving the
 // selection with the arrow keys.
 
+#include <QListWidget>
 #include <QPointer>
 #include <QString>
 
@@ -27,9 +28,10 @@ public:
     {
     }
 
-    // The main window (for placing the effect window) and the effect
-    // settings window; both may be unset in a small test.
+    // The main window (for placing the effect window), its effect list, and
+    // the effect settings window; each may be unset in a small test.
     QPointer<QWidget> main_window;
+    QPointer<QListWidget> effect_list;
     QPointer<QWidget> effect_window;
     // Enables or disables every control of the effect settings window.
     std::function<void(bool)> enable_effect_controls;

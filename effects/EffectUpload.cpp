@@ -91,7 +91,7 @@ EffectUpload::EffectUpload(D2XXUnit &link, ConsoleLog &console, Dialogs &dialogs
 
 void EffectUpload::set_status(const QString &text)
 {
-    m_connection.controls.setText(QStringLiteral("lblStatus"), text);
+    emit statusChanged(text);
 }
 
 void EffectUpload::UploadCheckTimerTimer()

@@ -55,10 +55,15 @@ public:
     // The bounds of the pedal's answer (upload_answer).
     TimeLimits limits;
 
+signals:
+    // The text of the main window's status line: the pedal's answer, or
+    // that none came.
+    void statusChanged(const QString &text);
+
 private:
     void upload_catalogue_effect();
     void upload_file(const QString &file_name, const QByteArray &bytes);
-    // Shows the pedal's answer in lblStatus; false when none came.
+    // Shows the pedal's answer in the status line; false when none came.
     bool take_answer(const LineReply &reply, bool log_counts);
     void set_status(const QString &text);
 

@@ -2,8 +2,6 @@
 
 #include "protocol/DeviceConnection.h"
 
-#include <QAction>
-
 namespace quorvane {
 
 UpgradeLinkState upgrade_link_state(DeviceConnection &connection)
@@ -16,17 +14,6 @@ void wire_upgrade(UpgradeProcedure &procedure, DeviceConnection &connection)
 {
     DeviceConnection *c = &connection;
     UpgradeHooks &h = procedure.hooks;
-    h.set_upgrade_mode_checked = [c](bool on) {
-        // Set by the handler, not by the menu item itself.
-        if (auto *item = qobject_cast<QAction *>(c->controls.find(QStringLiteral("menuFirmwareUpgradeMode")))) {
-            item->setCheckable(true);
-            item->setChecked(on);
-        }
-    };
-    h.set_start_upgrade_enabled = [c](bool on) {
-        c->controls.setEnabled(QStringLiteral("menuStartFirmwareUpgrade"), on);
-    };
-    h.set_request_upload_enabled = [c](bool on) { c->controls.setEnabled({"btnRequest", "btnUpload"}, on); };
     h.reception_tick_active = [c] { return c->Timer_USB_Read.isActive(); };
     h.set_reception_tick = [c](bool on) {
         if (on)

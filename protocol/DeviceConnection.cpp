@@ -7,7 +7,6 @@
 #include "protocol/Sender.h"
 #include "usb/D2XXUnit.h"
 
-#include <QListWidget>
 
 namespace quorvane {
 
@@ -56,17 +55,16 @@ void DeviceConnection::ListDevicesAtStartup()
         const QString serial = m_link.ft_list_text;
         if (m_link.GetFTDeviceDescription(index) != FT_OK)
             continue;
-        controls.setText(QStringLiteral("menuSerialNumber"),
-                         controls.text(QStringLiteral("menuSerialNumber")) + serial);
+        emit serialListed(serial);
         device_serial_number = serial;
         device_description = m_link.ft_list_text;
-        controls.setText(QStringLiteral("lblDeviceName"), device_description);
+        set_device_name(device_description);
     }
 }
 
 void DeviceConnection::ScanForDevices()
 {
-    controls.setText(QStringLiteral("lblDeviceName"), QStringLiteral("Device Name"));
+    set_device_name(QStringLiteral("Device Name"));
     std::uint32_t count = 0;
     if (const FT_STATUS status = m_link.GetFTDeviceCount(); status != FT_OK) {
         scan_failed(status);
@@ -76,7 +74,7 @@ void DeviceConnection::ScanForDevices()
     m_console.print_to_console(QStringLiteral("FT device count: %1").arg(count));
     if (count == 0) {
         m_dialogs.message(no_device);
-        controls.setText(QStringLiteral("lblDeviceName"), no_device);
+        set_device_name(no_device);
         return;
     }
     bool listed = false;
@@ -96,13 +94,13 @@ void DeviceConnection::ScanForDevices()
         }
         device_serial_number = serial;
         device_description = m_link.ft_list_text;
-        controls.setText(QStringLiteral("lblDeviceName"), device_description);
+        set_device_name(device_description);
         m_dialogs.message(device_description + QStringLiteral(" found, click Link"));
-        controls.setEnabled(QStringLiteral("menuConnect"), true);
+        emit linkEvent(LinkEvent::device_listed);
         listed = true;
     }
     if (!listed) {
-        controls.setText(QStringLiteral("lblDeviceName"), no_device);
+        set_device_name(no_device);
         if (last_failure != FT_OK)
             scan_failed(last_failure);
     }
@@ -117,7 +115,13 @@ void DeviceConnection::scan_failed(FT_STATUS status)
     const QString text = QStringLiteral("Scan failed: ") + reason;
     m_console.print_to_console(text);
     m_dialogs.message(text);
-    controls.setText(QStringLiteral("lblDeviceName"), no_device);
+    set_device_name(no_device);
+}
+
+void DeviceConnection::set_device_name(const QString &name)
+{
+    device_name = name;
+    emit deviceNameChanged(name);
 }
 
 bool DeviceConnection::LinkDevice()
@@ -128,9 +132,8 @@ bool DeviceConnection::LinkDevice()
         m_dialogs.message(QStringLiteral("Could not open ") + device_description);
         return false;
     }
-    const QString name = controls.text(QStringLiteral("lblDeviceName"));
-    if (!name.endsWith(linked_suffix))
-        controls.setText(QStringLiteral("lblDeviceName"), name + linked_suffix);
+    if (!device_name.endsWith(linked_suffix))
+        set_device_name(device_name + linked_suffix);
     m_link.SetFTBaudRate();
     m_link.SetFTDataCharacteristics();
     m_console.print_to_console(
@@ -151,20 +154,16 @@ void DeviceConnection::ConnectOnClick()
             return;
         is_linked = true;
         reception.reset();
-        controls.setEnabled({"menuFirmwareUpgradeMode", "menuDisconnect", "menuLoadPreset",
-                             "menuSavePreset", "menuLoadAlgorithmFromFile", "menuEraseSettings",
-                             "menuInstrument", "btnUpload", "btnRequest"},
-                            true);
+        emit linkEvent(LinkEvent::linked);
         if (effects.enable_effect_controls)
             effects.enable_effect_controls(true);
-        controls.setEnabled({"menuScan", "menuConnect"}, false);
         Timer_USB_Read.start();
         emit linkChanged(true);
         // The bootloader branch: a pedal that answered as a bootloader holds
         // the line, and gets nothing meant for its firmware.
         const bool bootloader_ready = bootloader_mode && bootloader_handshake && bootloader_handshake();
         if (bootloader_ready)
-            controls.setEnabled({"btnUpload", "btnRequest"}, false);
+            emit linkEvent(LinkEvent::bootloader_holds);
         if (!upgrade_mode_pending && !bootloader_ready)
             RequestDeviceStatus();
     });
@@ -172,15 +171,10 @@ void DeviceConnection::ConnectOnClick()
 
 void DeviceConnection::unlink_controls()
 {
-    QString name = controls.text(QStringLiteral("lblDeviceName"));
+    QString name = device_name;
     name.remove(linked_suffix);
-    controls.setText(QStringLiteral("lblDeviceName"), name);
-    controls.setEnabled({"menuScan", "menuConnect"}, true);
-    controls.setEnabled({"menuDisconnect", "btnUpload", "btnRequest", "btnAssign", "btnSaveParameters",
-                         "btnSetFootswitchMode", "btnSetTuning", "menuMIDI", "menuUploadTuningsData",
-                         "menuEraseSettings", "menuLoadPreset", "menuSavePreset",
-                         "menuLoadAlgorithmFromFile", "menuInstrument"},
-                        false);
+    set_device_name(name);
+    emit linkEvent(LinkEvent::unlinked);
     if (effects.enable_effect_controls)
         effects.enable_effect_controls(false);
     is_linked = false;
@@ -222,8 +216,8 @@ void DeviceConnection::btnRequestClick()
 
 void DeviceConnection::select_effect(int position)
 {
-    if (QListWidget *list = controls.effectList())
-        list->setCurrentRow(position);
+    if (effects.select_effect)
+        effects.select_effect(position);
 }
 
 void DeviceConnection::RequestDeviceStatus()
@@ -277,16 +271,15 @@ void DeviceConnection::RequestDeviceStatus()
         return;
     }
 
-    device_firmware_version = QString::number(values[0]);
-    controls.setText(QStringLiteral("lblFirmwareVersion"), QStringLiteral("Device Firmware: ") + device_firmware_version);
+    const StatusReport report{values[0], QString::number(values[0]), hex2(values[1]) + hex2(values[2]),
+                              hex2(values[3]), values};
+    device_firmware_version = report.firmware_version;
+    device_algorithm_version = report.algorithm_version;
+    device_effect_number = report.effect_number;
     m_console.print_to_console(QStringLiteral("Firmware Version: ") + device_firmware_version);
-
-    device_algorithm_version = hex2(values[1]) + hex2(values[2]);
     m_console.print_to_console(QStringLiteral("Algorithm version: ") + device_algorithm_version);
-    controls.setText(QStringLiteral("lblAlgorithmVersion"), QStringLiteral("Device Algorithm: ") + device_algorithm_version);
-
-    device_effect_number = hex2(values[3]);
     m_console.print_to_console(QStringLiteral("Effect Number: ") + device_effect_number);
+    emit statusReported(report);
 
     const int firmware = values[0];
     const bool has_bypass_state = firmware >= bypass_state_firmware;
@@ -316,8 +309,7 @@ void DeviceConnection::RequestDeviceStatus()
         return;
     }
 
-    const QListWidget *list = controls.effectList();
-    const int carried = list ? list->count() : 0;
+    const int carried = effects.carried_effects ? effects.carried_effects() : 0;
     auto load_effect = [&](int position) {
         select_effect(position);
         if (effects.GetResourceFile)
@@ -347,9 +339,7 @@ void DeviceConnection::RequestDeviceStatus()
     load_effect(position);
     if (effects.OpenEffectWindow)
         effects.OpenEffectWindow();
-    controls.setEnabled({"btnAssign", "btnSaveParameters", "btnSetFootswitchMode", "btnSetTuning",
-                         "menuMIDI", "menuUploadTuningsData"},
-                        true);
+    emit linkEvent(LinkEvent::report_accepted);
     restore.decided = true;
     if (set_updating_from_pedal)
         set_updating_from_pedal(false);

@@ -1,17 +1,18 @@
 #pragma once
-// Finding the pedal, linking to it and unlinking, keeping the main window's
-// commands in step with the connection, the reception tick, and the status
-// report that asks the pedal for everything at once.
+// Finding the pedal, linking to it and unlinking, the reception tick, and the
+// status report that asks the pedal for everything at once.
 //
-// The parameter decoders, the effect list's image loading and the effect
-// window belong to other subsystems; they are reached through the hooks
-// below, which the composition root fills in. An unset hook does nothing.
+// The connection drives no window: it reports what happened as signals (the
+// bridge's name, each step of the link, the status report as a value), and
+// the application decides what its windows show and which commands are
+// enabled. The parameter decoders, the effect list and the effect window
+// belong to other subsystems; they are reached through the hooks below,
+// which the composition root fills in. An unset hook does nothing.
 
 #include "protocol/Exchange.h"
 #include "protocol/Reception.h"
 #include "protocol/ReplyReader.h"
 #include "protocol/TimeLimits.h"
-#include "protocol/WindowControls.h"
 
 #include <QObject>
 #include <QPointer>
@@ -39,8 +40,11 @@ struct StatusDecoders {
     Decoder decode_parameter_dump;
 };
 
-// The effect list's image and the effect settings window.
+// The effect list, its image and the effect settings window.
 struct EffectHooks {
+    // How many effects the list carries, and selecting one by position.
+    std::function<int()> carried_effects;
+    std::function<void(int)> select_effect;
     // Loads the image of the selected list entry.
     std::function<void()> GetResourceFile;
     // Shows the effect settings window for the loaded effect.
@@ -54,15 +58,29 @@ struct EffectHooks {
 // Status reply layout.
 constexpr int status_first_decoded_index = 4;
 
+// The head of an accepted status reply, with all its values.
+struct StatusReport {
+    int firmware = 0;
+    QString firmware_version;  // decimal
+    QString algorithm_version; // four hex digits
+    QString effect_number;     // two hex digits
+    std::vector<std::uint8_t> values;
+};
+
+// The steps of the link whose outcome the application shows in its commands.
+enum class LinkEvent {
+    device_listed,       // a Scan found a bridge that can be linked
+    linked,              // the link opened
+    bootloader_holds,    // at Link, a bootloader answered the hand-shake
+    report_accepted,     // a status report was taken in full
+    unlinked,            // the link closed (by the user, or the bridge went away)
+};
+
 class DeviceConnection : public QObject {
     Q_OBJECT
 public:
     DeviceConnection(D2XXUnit &link, ConsoleLog &console, Dialogs &dialogs,
                      QObject *parent = nullptr);
-
-    // The main window whose controls this drives (labels, buttons, menu
-    // items, the effect list).
-    void bindWindow(QObject *window) { controls.setRoot(window); }
 
     // Listing and linking.
     void ListDevicesAtStartup();
@@ -86,12 +104,14 @@ public:
     ExchangeGuard exchange;
     ReplyReader reader;
     Reception reception;
-    WindowControls controls;
     QTimer Timer_USB_Read;
 
     // Connection state.
     QString device_serial_number;
     QString device_description;
+    // What the device name shows: "No device found", the bridge's name, with
+    // " linked" while linked.
+    QString device_name = QStringLiteral("No device found");
     bool is_linked = false;
     bool bootloader_mode = false;
     bool upgrade_mode_pending = false;
@@ -119,8 +139,15 @@ public:
 
 signals:
     void linkChanged(bool linked);
+    void linkEvent(quorvane::LinkEvent event);
+    void deviceNameChanged(const QString &name);
+    // A bridge listed at start-up, for the serial number item.
+    void serialListed(const QString &serial);
+    // The head of every status reply that holds one, before it is decoded.
+    void statusReported(const quorvane::StatusReport &report);
 
 private:
+    void set_device_name(const QString &name);
     void unlink_controls();
     void scan_failed(FT_STATUS status);
     void select_effect(int position);

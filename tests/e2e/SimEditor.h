@@ -9,6 +9,7 @@
 #include "support/RecordingShell.h"
 #include "support/ScriptedDialogs.h"
 #include "support/VirtualPedal.h"
+#include "support/WindowByName.h"
 
 #include <QAction>
 #include <QLabel>
@@ -46,7 +47,7 @@ struct SimEditor {
     DeviceConnection &connection() { return editor->connection(); }
     template <typename T> T *control(const char *name) { return main().findChild<T *>(name); }
     QString text(const char *name) { return control<QLabel>(name)->text(); }
-    bool enabled(const QString &name) { return connection().controls.isEnabled(name); }
+    bool enabled(const QString &name) { return control_enabled(&editor->mainWindow(), name); }
 
     // Runs a command the way the user starts it: as an event entering the
     // editor, so that an error escaping it goes to the default report.

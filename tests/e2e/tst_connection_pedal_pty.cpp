@@ -6,6 +6,7 @@
 #include "support/PedalSimProcess.h"
 #include "support/ScriptedDialogs.h"
 #include "support/StandInMainWindow.h"
+#include "support/WindowByName.h"
 #include "usb/D2XXUnit.h"
 #include "usb/SerialPortDriver.h"
 
@@ -37,7 +38,7 @@ void TestConnectionPedalPty::linkAndRequest()
     ConsoleLog console;
     StandInMainWindow window;
     DeviceConnection connection(link, console, dialogs);
-    connection.bindWindow(&window);
+    quorvane::test::bind_window(connection, window);
     connection.latest_algorithm_version = 11;
     connection.latest_firmware_version = 10;
     QStringList effectWindow;

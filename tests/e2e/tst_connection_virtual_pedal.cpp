@@ -9,6 +9,7 @@
 #include "support/ScriptedDialogs.h"
 #include "support/StandInMainWindow.h"
 #include "support/VirtualPedal.h"
+#include "support/WindowByName.h"
 #include "usb/D2XXUnit.h"
 
 #include <QtTest>
@@ -38,7 +39,7 @@ struct Rig {
 
     explicit Rig(const PedalOptions &options) : driver(options)
     {
-        connection.bindWindow(&window);
+        quorvane::test::bind_window(connection, window);
         connection.latest_algorithm_version = 11;
         connection.latest_firmware_version = 10;
         connection.effects.GetResourceFile = [this] { effectWindow << "load"; };
@@ -53,7 +54,7 @@ struct Rig {
     }
 
     QString text(const char *label) const { return window.label(label)->text(); }
-    bool enabled(const QString &name) const { return connection.controls.isEnabled(name); }
+    bool enabled(const QString &name) { return quorvane::test::control_enabled(&window, name); }
 
     // Runs a command as the editor's event entry does: an error escaping it
     // is shown in one message box and the editor goes on.
@@ -83,7 +84,7 @@ void TestConnectionVirtualPedal::scanLinkRequestUnlink()
 {
     Rig r(pedal());
     QCOMPARE(r.text("lblDeviceName"), pedal_name);
-    QCOMPARE(r.connection.controls.text("menuSerialNumber"), "Device Serial: KQ5SIM01");
+    QCOMPARE(quorvane::test::control_text(&r.window, "menuSerialNumber"), "Device Serial: KQ5SIM01");
 
     r.run(&DeviceConnection::menuScanClick);
     QCOMPARE(r.dialogs.messages, QStringList{pedal_name + " found, click Link"});

@@ -10,7 +10,6 @@
 #include "firmware/UpgradeProcedure.h"
 #include "parameters/TformFXsettings.h"
 #include "protocol/Sender.h"
-#include "protocol/WindowControls.h"
 #include "widgets/ArcDial.h"
 #include "widgets/ToggleSwitch.h"
 
@@ -34,9 +33,8 @@ namespace {
 bool control_enabled(SimEditor &e, const QString &name)
 {
     for (QWidget *window : e.editor->windows()) {
-        const WindowControls controls(window);
-        if (controls.find(name))
-            return controls.isEnabled(name);
+        if (quorvane::test::control(window, name))
+            return quorvane::test::control_enabled(window, name);
     }
     qFatal("no control %s", qPrintable(name));
 }
@@ -228,3 +226,4 @@ void TestEditorBootloader::quittingDuringTheTransfer()
 
 QTEST_MAIN(TestEditorBootloader)
 #include "tst_editor_bootloader.moc"
+#include "support/WindowByName.h"

@@ -9,6 +9,7 @@
 #include "simulator/SimulatorDriver.h"
 #include "support/Hex.h"
 #include "support/ScriptedDialogs.h"
+#include "support/WindowByName.h"
 #include "usb/D2XXUnit.h"
 #include "widgets/ArcDial.h"
 #include "widgets/ToggleSwitch.h"
@@ -53,7 +54,7 @@ struct Rig {
         auto *effects = new QListWidget(&mainWindow);
         effects->setObjectName(QStringLiteral("lstEffects"));
         effects->addItem(QStringLiteral("Quorvane KQ5 0011"));
-        connection.bindWindow(&mainWindow);
+        quorvane::test::bind_window(connection, mainWindow);
         connection.latest_algorithm_version = 11;
         connection.latest_firmware_version = 10;
         window.effect_image_at = effect_0011;

@@ -8,6 +8,7 @@
 #include "protocol/DeviceConnection.h"
 #include "support/RecordingDriver.h"
 #include "support/ScriptedDialogs.h"
+#include "support/WindowByName.h"
 #include "usb/D2XXUnit.h"
 
 #include <QListWidget>
@@ -36,7 +37,8 @@ struct Fixture {
     {
         list->setObjectName("lstEffects");
         list->addItems(entries);
-        connection.bindWindow(&window);
+        quorvane::test::bind_window(connection, window);
+        effects.effect_list = list;
         connection.latest_algorithm_version = 11;
         effects.main_window = &window;
         effects.effect_window = &effectWindow;

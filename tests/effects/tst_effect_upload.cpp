@@ -6,6 +6,7 @@
 #include "protocol/DeviceConnection.h"
 #include "simulator/SimulatorDriver.h"
 #include "support/ScriptedDialogs.h"
+#include "support/WindowByName.h"
 #include "usb/D2XXUnit.h"
 
 #include <QAction>
@@ -83,7 +84,7 @@ struct Fixture {
         auto *list = new QListWidget(&window);
         list->setObjectName("lstEffects");
         list->addItem("Quorvane KQ5 0011");
-        connection.bindWindow(&window);
+        quorvane::test::bind_window(connection, window)->follow(upload);
         connection.latest_algorithm_version = 11;
         UploadCheckTimer.setInterval(5000);
 

@@ -5,6 +5,7 @@
 #include "FxFixture.h"
 
 #include "protocol/DeviceConnection.h"
+#include "support/WindowByName.h"
 
 #include <QListWidget>
 #include <QWidget>
@@ -29,7 +30,7 @@ struct ReportFixture : FxFixture {
         auto *effects = new QListWidget(&mainWindow);
         effects->setObjectName(QStringLiteral("lstEffects"));
         effects->addItem(QStringLiteral("Quorvane KQ5 0011"));
-        connection.bindWindow(&mainWindow);
+        quorvane::test::bind_window(connection, mainWindow);
         connection.latest_algorithm_version = 11;
         connection.latest_firmware_version = 10;
         window.attach(connection);

@@ -8,6 +8,7 @@
 #include "support/RecordingDriver.h"
 #include "support/ScriptedDialogs.h"
 #include "support/StandInMainWindow.h"
+#include "support/WindowByName.h"
 #include "usb/D2XXUnit.h"
 
 #include <QAction>
@@ -58,11 +59,11 @@ struct Fixture {
     bool updating = false;
 
     QLabel *label(const char *name) { return window.findChild<QLabel *>(name); }
-    bool enabled(const QString &name) { return connection.controls.isEnabled(name); }
+    bool enabled(const QString &name) { return quorvane::test::control_enabled(&window, name); }
 
     Fixture()
     {
-        connection.bindWindow(&window);
+        quorvane::test::bind_window(connection, window);
         connection.latest_algorithm_version = 11;
         connection.latest_firmware_version = 10;
         auto decoder = [this](const char *name) {
@@ -73,7 +74,7 @@ struct Fixture {
         connection.decoders = {decoder("footswitch"), decoder("assignments"), decoder("tuning"),
                                decoder("bypass"), decoder("dump")};
         connection.effects.GetResourceFile = [this] {
-            hookCalls << QStringLiteral("load %1").arg(connection.controls.effectList()->currentRow());
+            hookCalls << QStringLiteral("load %1").arg(window.effects()->currentRow());
         };
         connection.effects.OpenEffectWindow = [this] { hookCalls << "open"; };
         connection.effects.close_effect_window = [this] { hookCalls << "close"; };
@@ -149,7 +150,7 @@ void TestConnection::startupListing()
         f.driver.bridges.append({s, "Bridge " + s});
     f.connection.ListDevicesAtStartup();
     QCOMPARE(f.label("lblDeviceName")->text(), label);
-    QCOMPARE(f.connection.controls.text("menuSerialNumber"), serialItem);
+    QCOMPARE(quorvane::test::control_text(&f.window, "menuSerialNumber"), serialItem);
     QCOMPARE(f.connection.device_serial_number, serials.isEmpty() ? QString() : serials.last());
     QVERIFY(f.dialogs.messages.isEmpty());
     QCOMPARE(f.console.count(), 0);
@@ -374,7 +375,7 @@ void TestConnection::refusedReports()
     Fixture f;
     f.pedalReply = reply;
     f.scanAndLink(); // the report after linking is refused as well
-    f.connection.controls.effectList()->setCurrentRow(-1);
+    f.window.effects()->setCurrentRow(-1);
     f.connection.btnRequestClick();
     QCOMPARE(f.dialogs.messages, QStringList{message});
     QCOMPARE(f.hookCalls, hooks);
