@@ -4,7 +4,7 @@
 
 #include "app/Editor.h"
 #include "app/MainControls.h"
-#include "common/FormFont.h"
+#include "widgets/FormFont.h"
 #include "common/Preferences.h"
 #include "common/ConsoleLog.h"
 #include "console/TformPrint.h"

@@ -2,7 +2,7 @@
 
 #include "ui_TformPrint.h"
 
-#include "common/FormFont.h"
+#include "widgets/FormFont.h"
 #include "common/ConsoleLog.h"
 #include "console/LogView.h"
 #include "platform/Wait.h"

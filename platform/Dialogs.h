@@ -4,8 +4,6 @@
 
 #include <QString>
 
-class QWidget;
-
 namespace quorvane {
 
 enum class Answer { Yes, No, Closed };
@@ -35,28 +33,6 @@ public:
         (void)default_extension;
         return saveFile(title, folder, filter);
     }
-};
-
-// A filter of "description|pattern" pairs in the form Qt's file dialogs take
-// ("Preset files (*.txt)"); a filter without '|' is returned as it is.
-QString qt_file_filter(const QString &filter);
-
-// Qt's own dialogs.
-class QtDialogs : public Dialogs {
-public:
-    explicit QtDialogs(QWidget *parent = nullptr) : m_parent(parent) {}
-    void setParent(QWidget *parent) { m_parent = parent; }
-    void message(const QString &text) override;
-    Answer confirm(const QString &text) override;
-    QString openFile(const QString &title, const QString &folder, const QString &filter) override;
-    QString saveFile(const QString &title, const QString &folder, const QString &filter) override;
-    QString openFileWithDefault(const QString &title, const QString &folder, const QString &filter,
-                                const QString &default_extension) override;
-    QString saveFileWithDefault(const QString &title, const QString &folder, const QString &filter,
-                                const QString &default_extension) override;
-
-private:
-    QWidget *m_parent;
 };
 
 } // namespace quorvane

@@ -27,16 +27,4 @@ public:
                               bool elevated) = 0;
 };
 
-// The real desktop.
-class DesktopShell : public Shell {
-public:
-    QString documentsFolder() override;
-    QString tempFolder() override;
-    QString programPath() override;
-    QString programFolder() override;
-    QString programVersion() override;
-    bool openUrl(const QString &address) override;
-    bool startProgram(const QString &program, const QStringList &arguments, bool elevated) override;
-};
-
 } // namespace quorvane

@@ -6,6 +6,7 @@
 #include "common/Preferences.h"
 #include "parameters/DialMapping.h"
 #include "parameters/FxFixture.h"
+#include "desktop/QtDialogs.h"
 #include "presets/PresetFiles.h"
 #include "protocol/Codec.h"
 #include "support/RecordingShell.h"

@@ -1,4 +1,4 @@
-#include "platform/Shell.h"
+#include "desktop/DesktopShell.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
