@@ -118,7 +118,7 @@ Editor::Editor(const EditorDeps &deps)
 
     m_firmware_upgrade = std::make_unique<TformFirmwareUpgrade>();
     m_windows.append(m_firmware_upgrade.get());
-    m_upgrade->attachWindow(m_firmware_upgrade.get());
+    m_firmware_upgrade->follow(*m_upgrade);
 
     m_print = std::make_unique<TformPrint>(*m_console, *m_link);
     m_windows.append(m_print.get());

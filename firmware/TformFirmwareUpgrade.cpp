@@ -20,6 +20,31 @@ TformFirmwareUpgrade::TformFirmwareUpgrade(QWidget *parent)
 
 TformFirmwareUpgrade::~TformFirmwareUpgrade() = default;
 
+void TformFirmwareUpgrade::follow(UpgradeProcedure &procedure)
+{
+    m_procedure = &procedure;
+    connect(&procedure, &UpgradeProcedure::progress, this, [this](int value, int maximum) {
+        m_ui->ProgressBar1->setMaximum(maximum);
+        m_ui->ProgressBar1->setValue(value);
+    });
+    connect(&procedure, &UpgradeProcedure::transferRunning, this, [this](bool on) {
+        m_ui->btnUpgradeFirmware->setEnabled(!on);
+        m_ui->cmbFirmwareChoose->setEnabled(!on);
+    });
+    connect(&procedure, &UpgradeProcedure::finished, this, [this] {
+        m_ui->ProgressBar1->setValue(0);
+        hide();
+    });
+    connect(&procedure, &UpgradeProcedure::windowRequested, this, [this](bool shown) {
+        if (shown) {
+            show();
+            activateWindow();
+        } else if (isVisible()) {
+            close();
+        }
+    });
+}
+
 QComboBox *TformFirmwareUpgrade::cmbFirmwareChoose() const { return m_ui->cmbFirmwareChoose; }
 QPushButton *TformFirmwareUpgrade::btnUpgradeFirmware() const { return m_ui->btnUpgradeFirmware; }
 QProgressBar *TformFirmwareUpgrade::ProgressBar1() const { return m_ui->ProgressBar1; }

@@ -1,6 +1,8 @@
 #pragma once
 // The firmware upgrade window: the image list, the "Upgrade Firmware" button
-// and the progress bar. Its handlers hand over to the upgrade procedure.
+// and the progress bar. It follows the upgrade procedure's signals (progress,
+// a running transfer, its end, whether it is wanted), and its handlers hand
+// the user's choices to the procedure.
 
 #include <QWidget>
 
@@ -24,7 +26,8 @@ public:
     explicit TformFirmwareUpgrade(QWidget *parent = nullptr);
     ~TformFirmwareUpgrade() override;
 
-    void setProcedure(UpgradeProcedure *procedure) { m_procedure = procedure; }
+    // Shows what `procedure` reports and hands it the user's choices.
+    void follow(UpgradeProcedure &procedure);
 
     QComboBox *cmbFirmwareChoose() const;
     QPushButton *btnUpgradeFirmware() const;

@@ -2,16 +2,12 @@
 
 #include "common/ConsoleLog.h"
 #include "firmware/SettingsErase.h"
-#include "firmware/TformFirmwareUpgrade.h"
 #include "platform/Dialogs.h"
 #include "platform/Wait.h"
 #include "protocol/Sender.h"
 #include "protocol/TimeLimits.h"
 #include "usb/D2XXUnit.h"
 
-#include <QComboBox>
-#include <QProgressBar>
-#include <QPushButton>
 
 namespace quorvane {
 
@@ -19,19 +15,7 @@ UpgradeProcedure::UpgradeProcedure(D2XXUnit &link, ConsoleLog &console, Dialogs 
                                    UpgradeLinkState state)
     : m_link(link), m_console(console), m_dialogs(dialogs), m_state(state), m_client(link, console)
 {
-    m_client.progress = [this](int value, int maximum) {
-        if (!m_window)
-            return;
-        m_window->ProgressBar1()->setMaximum(maximum);
-        m_window->ProgressBar1()->setValue(value);
-    };
-}
-
-void UpgradeProcedure::attachWindow(TformFirmwareUpgrade *window)
-{
-    m_window = window;
-    if (m_window)
-        m_window->setProcedure(this);
+    m_client.progress = [this](int value, int maximum) { emit progress(value, maximum); };
 }
 
 void UpgradeProcedure::set_mode_checked(bool checked)
@@ -118,8 +102,7 @@ void UpgradeProcedure::leave_upgrade_mode()
     set_start_enabled(false);
     if (was_in_bootloader)
         set_request_upload(m_state.is_linked);
-    if (m_window && m_window->isVisible())
-        m_window->close();
+    emit windowRequested(false);
 }
 
 void UpgradeProcedure::menuFirmwareUpgradeModeClick()
@@ -221,10 +204,7 @@ bool UpgradeProcedure::join_bootloader()
 void UpgradeProcedure::menuStartFirmwareUpgradeClick()
 {
     set_tick(false);
-    if (!m_window)
-        return;
-    m_window->show();
-    m_window->activateWindow();
+    emit windowRequested(true);
 }
 
 bool UpgradeProcedure::FirmwareSelect(const QString &item_text)
@@ -248,7 +228,7 @@ bool UpgradeProcedure::FirmwareSelect(const QString &item_text)
     return true;
 }
 
-bool UpgradeProcedure::fail_upgrade(bool saved_report_switch)
+bool UpgradeProcedure::fail_upgrade(const QString &step, bool saved_report_switch)
 {
     m_needs_resync = true;
     m_link.report_usb_errors = saved_report_switch;
@@ -258,6 +238,7 @@ bool UpgradeProcedure::fail_upgrade(bool saved_report_switch)
     else
         m_dialogs.message(upgrade_failed_prefix + m_client.failure);
     set_transfer_running(false);
+    emit failed(step, m_client.failure);
     return false;
 }
 
@@ -284,27 +265,32 @@ bool UpgradeProcedure::btnUpgradeFirmwareClick()
 
     // Nothing is erased before the image is known to fit.
     if (!m_client.LoadFirmwareImage(image_name))
-        return fail_upgrade(saved_report_switch);
+        return fail_upgrade(QStringLiteral("image"), saved_report_switch);
     if (const QString problem = m_client.image_fit_problem(); !problem.isEmpty()) {
         m_client.failure = QStringLiteral("image: ") + problem;
-        return fail_upgrade(saved_report_switch);
+        return fail_upgrade(QStringLiteral("image"), saved_report_switch);
     }
     if (version < 1 || version > 255) {
         m_client.failure = QStringLiteral("version record: %1 is no firmware version").arg(version);
-        return fail_upgrade(saved_report_switch);
+        return fail_upgrade(QStringLiteral("version record"), saved_report_switch);
     }
     // After a failed attempt the bootloader may be anywhere in its command loop.
     if (m_needs_resync && !m_client.BootloaderResync())
-        return fail_upgrade(saved_report_switch);
+        return fail_upgrade(QStringLiteral("resynchronise"), saved_report_switch);
 
-    if (!m_client.SplitFirmwareInChunks() || !m_client.BootloaderEraseAll() ||
-        !m_client.BootloaderWriteFirmware() || !m_client.BootloaderWriteVersion(version))
-        return fail_upgrade(saved_report_switch);
+    if (!m_client.SplitFirmwareInChunks())
+        return fail_upgrade(QStringLiteral("image"), saved_report_switch);
+    if (!m_client.BootloaderEraseAll())
+        return fail_upgrade(QStringLiteral("erase"), saved_report_switch);
+    if (!m_client.BootloaderWriteFirmware())
+        return fail_upgrade(QStringLiteral("write"), saved_report_switch);
+    if (!m_client.BootloaderWriteVersion(version))
+        return fail_upgrade(QStringLiteral("version record"), saved_report_switch);
 
     pause_ms(pauses::before_go_ms);
     m_dialogs.message(upgrade_complete_text);
     if (!m_client.BootloaderGo())
-        return fail_upgrade(saved_report_switch);
+        return fail_upgrade(QStringLiteral("go"), saved_report_switch);
 
     // The pedal runs its new firmware: back to the firmware's line.
     set_transfer_running(false);
@@ -319,10 +305,7 @@ bool UpgradeProcedure::btnUpgradeFirmwareClick()
         ~EndMode()
         {
             p.set_tick(true);
-            if (p.m_window) {
-                p.m_window->ProgressBar1()->setValue(0);
-                p.m_window->hide();
-            }
+            emit p.finished();
             p.set_mode_checked(false);
             p.set_start_enabled(false);
             p.m_state.bootloader_mode = false;
@@ -338,10 +321,7 @@ bool UpgradeProcedure::btnUpgradeFirmwareClick()
 void UpgradeProcedure::set_transfer_running(bool on)
 {
     m_transfer_running = on;
-    if (m_window) {
-        m_window->btnUpgradeFirmware()->setEnabled(!on);
-        m_window->cmbFirmwareChoose()->setEnabled(!on);
-    }
+    emit transferRunning(on);
     if (hooks.transfer_running)
         hooks.transfer_running(on);
 }

@@ -7,11 +7,16 @@
 // From the hand-shake until the upgrade completes or the mode is left, the
 // procedure holds the link's bootloader session: the link then refuses every
 // other writer, and pedal_in_bootloader() is true once the bootloader answered.
+//
+// The procedure drives no window: it reports its progress, a failure (with
+// its step and reason), its end, a running transfer and whether the upgrade
+// window is wanted as signals, which the upgrade window follows.
 
 #include "firmware/FirmwareUpgrade.h"
 #include "protocol/Exchange.h"
 #include "usb/D2XXUnit.h"
 
+#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -22,7 +27,6 @@ namespace quorvane {
 class D2XXUnit;
 class ConsoleLog;
 class Dialogs;
-class TformFirmwareUpgrade;
 
 // The connection's flags, owned by the connection.
 struct UpgradeLinkState {
@@ -68,7 +72,8 @@ inline const QString transfer_running_text =
 // The request that makes the pedal's firmware (9 or newer) start its bootloader.
 inline const QString upgrade_mode_request_text = QStringLiteral("0500010203040506");
 
-class UpgradeProcedure {
+class UpgradeProcedure : public QObject {
+    Q_OBJECT
 public:
     UpgradeProcedure(D2XXUnit &link, ConsoleLog &console, Dialogs &dialogs, UpgradeLinkState state);
 
@@ -77,10 +82,6 @@ public:
     // The connection's guard of request-and-reply exchanges: held through the
     // hand-shake and the transfer, and asked before either starts.
     void setExchangeGuard(ExchangeGuard *guard) { m_exchange = guard; }
-
-    // Both ways: the window's handlers call back here.
-    void attachWindow(TformFirmwareUpgrade *window);
-    TformFirmwareUpgrade *window() const { return m_window; }
 
     FirmwareUpgrade &client() { return m_client; }
 
@@ -118,6 +119,20 @@ public:
     // start its bootloader; older pedals are linked while already in it.
     static constexpr int first_firmware_with_upgrade_request = 9;
 
+signals:
+    // Bytes written of the image so far, of `maximum`.
+    void progress(int value, int maximum);
+    // The upgrade stopped at `step` ("image", "erase", "write", "go", ...)
+    // for `reason`; the pedal stays in its bootloader for a retry.
+    void failed(const QString &step, const QString &reason);
+    // The new firmware runs and the mode has ended.
+    void finished();
+    // A transfer started (true) or ended (false).
+    void transferRunning(bool on);
+    // "Start Firmware Upgrade" wants the upgrade window shown; leaving the
+    // mode wants it closed.
+    void windowRequested(bool shown);
+
 private:
     bool handshake(const QString &success_text);
     // Sends the synchronisation byte; a bootloader synchronised before is
@@ -129,7 +144,7 @@ private:
     std::optional<ExchangeGuard::Hold> hold_exchange();
     void restore_normal_line();
     void set_in_bootloader(bool on);
-    bool fail_upgrade(bool saved_report_switch);
+    bool fail_upgrade(const QString &step, bool saved_report_switch);
     void set_mode_checked(bool checked);
     void set_transfer_running(bool on);
     void set_start_enabled(bool enabled);
@@ -142,7 +157,6 @@ private:
     UpgradeLinkState m_state;
     FirmwareUpgrade m_client;
     std::optional<D2XXUnit::BootloaderSession> m_session;
-    TformFirmwareUpgrade *m_window = nullptr;
     ExchangeGuard *m_exchange = nullptr;
 
     bool m_mode_checked = false;

@@ -68,7 +68,7 @@ struct Rig {
         socket.plug(options);
         link.SetLinkSettings(link_mode_normal);
         wire_upgrade(procedure, connection);
-        procedure.attachWindow(&window);
+        window.follow(procedure);
         connection.ListDevicesAtStartup();
     }
     PedalModel &pedal() { return socket.pedal->model(); }

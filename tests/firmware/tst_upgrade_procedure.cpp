@@ -67,7 +67,7 @@ struct Rig {
         link.SetLinkSettings(link_mode_normal);
         link.SetFTBaudRate();
         link.SetFTDataCharacteristics();
-        procedure.attachWindow(&window);
+        window.follow(procedure);
         procedure.client().command_limits = {100, 100, 100, 1};
         UpgradeHooks &h = procedure.hooks;
         h.set_upgrade_mode_checked = [this](bool on) { checked = on; events << QStringLiteral("checked:%1").arg(on); };
@@ -277,8 +277,15 @@ void TestUpgradeProcedure::fullUpgrade()
     rig.enterBootloader();
     rig.openWindowWith(QStringLiteral("Firmware_8"));
     rig.link.report_usb_errors = true;
+    QSignalSpy progress(&rig.procedure, &UpgradeProcedure::progress);
+    QSignalSpy finished(&rig.procedure, &UpgradeProcedure::finished);
+    QSignalSpy failed(&rig.procedure, &UpgradeProcedure::failed);
 
     QVERIFY(rig.procedure.btnUpgradeFirmwareClick());
+    // The procedure reports; the window follows.
+    QCOMPARE(finished.size(), 1);
+    QVERIFY(failed.isEmpty());
+    QCOMPARE(progress.last(), (QVariantList{198, 199})); // the last of 199 chunks
     const QByteArray image = builtin_image(QStringLiteral("FIRMWARE_8"));
     QCOMPARE(image.size(), 50720);
     QCOMPARE(rig.flash().left(image.size()), image);
@@ -348,9 +355,15 @@ void TestUpgradeProcedure::failureThenRetry()
             }
         };
     }
+    QSignalSpy failed(&rig.procedure, &UpgradeProcedure::failed);
+    QSignalSpy finished(&rig.procedure, &UpgradeProcedure::finished);
 
     QVERIFY(!rig.procedure.btnUpgradeFirmwareClick());
     QCOMPARE(rig.dialogs.messages, QStringList{message});
+    QCOMPARE(failed.size(), 1);
+    QCOMPARE(failed.first().at(0).toString(), QStringLiteral("write"));
+    QCOMPARE("Firmware upgrade failed: " + failed.first().at(1).toString(), message);
+    QVERIFY(finished.isEmpty());
     QVERIFY(!rig.boot().goAddress());
     QCOMPARE(rig.boot().writeCount(), 3);
     QCOMPARE(rig.statusRequests, 0);
