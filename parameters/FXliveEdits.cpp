@@ -1,5 +1,6 @@
 // Live edits: every change of a control of the effect settings window is
-// written to the pedal's DSP at once; dials through the 100 ms throttle.
+// written to the pedal's DSP at once (through the DSP writer); dials through
+// the 100 ms throttle.
 
 #include "parameters/FXsettingsGuards.h"
 #include "parameters/TformFXsettings.h"
@@ -9,7 +10,6 @@
 #include "common/ConsoleLog.h"
 #include "parameters/DialMapping.h"
 #include "platform/Dialogs.h"
-#include "protocol/Codec.h"
 #include "protocol/Sender.h"
 #include "widgets/ArcDial.h"
 #include "widgets/ToggleSwitch.h"
@@ -18,34 +18,6 @@
 #include <QComboBox>
 
 namespace quorvane {
-
-namespace {
-
-// The constructor addresses are no DSP addresses: until an effect image has
-// given a parameter its address, nothing is written for it.
-bool image_gave(std::uint16_t address)
-{
-    return address != standard_initial_address && address != assignable_initial_address;
-}
-
-QString dsp_write_text(std::uint16_t address, std::uint32_t word)
-{
-    return QStringLiteral("01") + hex4(address) + hex8(word);
-}
-
-void log_unaddressed(ConsoleLog &console, const QString &name, std::uint32_t word)
-{
-    console.print_to_console(
-        QStringLiteral("%1 set to %2, not sent: no effect image has given it a DSP address yet")
-            .arg(name, hex8(word)));
-}
-
-} // namespace
-
-void TformFXsettings::log_not_sent(ParameterRow row, std::uint32_t word)
-{
-    log_unaddressed(m_console, m_model.parameter_name(row), word);
-}
 
 bool TformFXsettings::refused(ParameterRow row)
 {
@@ -57,68 +29,51 @@ bool TformFXsettings::refused(ParameterRow row)
 
 // --- the senders ---
 
-namespace {
-template <class Parameter>
-std::uint32_t compose_dial(TformFXsettings &w, ArcDial &dial, Parameter &parameter,
-                           DialSendThrottle &throttle, ConsoleLog &console)
+std::uint32_t TformFXsettings::compose_dial(ArcDial &dial)
 {
     // Snapping the pointer out of the dead zone changes the dial again; that
     // change belongs to this one.
-    Handling own(w, &dial);
+    Handling own(*this, &dial);
     const DialWord dw = dial_to_word(dial.angle());
     if (dw.angle != dial.angle())
         dial.setAngle(dw.angle);
-    if (!image_gave(parameter.address)) {
-        log_unaddressed(console, parameter.parameter_name, dw.word);
-        return dw.word;
-    }
-    throttle.queue(&dial, dsp_write_text(parameter.address, dw.word));
+    for (int i = 0; i < parameter_count; ++i)
+        if (dial_of(ParameterRow(i)) == &dial)
+            m_writer.write_throttled(&dial, ParameterRow(i), dw.word);
     return dw.word;
 }
-} // namespace
 
-std::uint32_t TformFXsettings::send_standard_dial(ArcDial &dial, standard_parameter &parameter)
+std::uint32_t TformFXsettings::send_standard_dial(ArcDial &dial, standard_parameter &)
 {
-    return compose_dial(*this, dial, parameter, *m_throttle, m_console);
+    return compose_dial(dial);
 }
 
-std::uint32_t TformFXsettings::send_assignable_dial(ArcDial &dial, assignable_parameter &parameter)
+std::uint32_t TformFXsettings::send_assignable_dial(ArcDial &dial, assignable_parameter &)
 {
-    return compose_dial(*this, dial, parameter, *m_throttle, m_console);
+    return compose_dial(dial);
 }
 
 void TformFXsettings::send_switch_value(std::uint32_t word, standard_parameter &parameter)
 {
-    if (!image_gave(parameter.address)) {
-        log_unaddressed(m_console, parameter.parameter_name, word);
-        return;
-    }
-    send_message(m_link, m_console, dsp_write_text(parameter.address, word), 7);
+    for (int i = 0; i < standard_parameter_count; ++i)
+        if (&m_model.standard(ParameterRow(i)) == &parameter)
+            m_writer.write_now(ParameterRow(i), word);
 }
 
 void TformFXsettings::send_dsp_write(const QString &prefix, std::uint32_t address, std::uint32_t word)
 {
-    const QString text = prefix + hex4(address & 0xFFFF) + hex8(word);
-    m_console.print_to_console(fx_text::dsp_write_log + text);
-    const std::uint8_t n = std::uint8_t(text.size() / 2);
-    send_message(m_link, m_console, text, n);
+    m_writer.write_prefixed(prefix, address, word);
 }
 
 void TformFXsettings::send_parameter_word(ParameterRow row, std::uint32_t word)
 {
     if (row == ParameterRow::first_harmonic)
         return; // its dial only shows the pedal's word
-    if (!m_model.has_image_address(row)) {
-        log_not_sent(row, word);
-        return;
-    }
-    const std::uint16_t address = m_model.address(row);
     if (ArcDial *d = dial_of(row))
-        m_throttle->queue(d, dsp_write_text(address, word));
-    else if (row == ParameterRow::dominant_notes_cut || row == ParameterRow::high_notes_cut)
-        send_dsp_write(QStringLiteral("01"), address, word);
+        m_writer.write_throttled(d, row, word);
     else
-        send_message(m_link, m_console, dsp_write_text(address, word), 7);
+        m_writer.write_now(row, word,
+                           row == ParameterRow::dominant_notes_cut || row == ParameterRow::high_notes_cut);
 }
 
 // --- the handlers ---
@@ -193,13 +148,9 @@ void TformFXsettings::cmbVariableWavePitchChange()
         return;
     if (refused(ParameterRow::harmonic_pitch))
         return;
-    assignable_parameter &p = m_model.assignable(ParameterRow::harmonic_pitch);
     const std::uint32_t word = harmonic_pitch_table[std::size_t(index)];
-    if (image_gave(p.address))
-        send_message(m_link, m_console, dsp_write_text(p.address, word), 7);
-    else
-        log_not_sent(ParameterRow::harmonic_pitch, word);
-    p.value = word;
+    m_writer.write_now(ParameterRow::harmonic_pitch, word);
+    m_model.assignable(ParameterRow::harmonic_pitch).value = word;
     show_readout(ParameterRow::harmonic_pitch);
 }
 
@@ -215,10 +166,7 @@ void TformFXsettings::cut_box_changed(QCheckBox &box, ParameterRow row)
     }
     assignable_parameter &p = m_model.assignable(row);
     p.value = box.isChecked() ? 1 : 0;
-    if (image_gave(p.address))
-        send_dsp_write(QStringLiteral("01"), p.address, p.value);
-    else
-        log_not_sent(row, p.value);
+    m_writer.write_now(row, p.value, true);
     show_readout(row);
 }
 

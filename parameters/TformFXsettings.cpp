@@ -110,7 +110,7 @@ QPalette panel_palette(QPalette base)
 TformFXsettings::TformFXsettings(ParameterModel &model, D2XXUnit &link, ConsoleLog &console,
                                  Dialogs &dialogs, QWidget *parent)
     : QWidget(parent), m_model(model), m_link(link), m_console(console), m_dialogs(dialogs),
-      ui(std::make_unique<Ui::TformFXsettings>())
+      ui(std::make_unique<Ui::TformFXsettings>()), m_writer(model, link, console, m_timer1, this)
 {
     ui->setupUi(this);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
@@ -121,7 +121,6 @@ TformFXsettings::TformFXsettings(ParameterModel &model, D2XXUnit &link, ConsoleL
 
     m_timer1.setObjectName(QStringLiteral("Timer1"));
     m_timer1.setParent(this);
-    m_throttle = new DialSendThrottle(m_link, m_console, m_timer1, this);
 
     // 1. The parameter table.
     m_model.build_parameter_table();
@@ -246,13 +245,13 @@ void TformFXsettings::enable_effect_controls(bool on)
     for (QWidget *w : findChildren<QWidget *>())
         w->setEnabled(on);
     if (!on)
-        m_throttle->clear();
+        m_writer.throttle().clear();
 }
 
 void TformFXsettings::flush_dial_writes()
 {
-    if (m_throttle && m_throttle->has_pending())
-        m_throttle->tick();
+    if (m_writer.throttle().has_pending())
+        m_writer.throttle().tick();
 }
 
 void TformFXsettings::slot_list_changed(int slot)

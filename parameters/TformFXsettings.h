@@ -22,7 +22,7 @@
 // hex in its tooltip. The stepped dials move from step to step on the keys
 // and the wheel.
 
-#include "parameters/DialSendThrottle.h"
+#include "parameters/DspWriter.h"
 #include "parameters/ParameterModel.h"
 
 #include <QString>
@@ -68,7 +68,6 @@ inline const QString assigned_refusal =
     QStringLiteral("This parameter is currently assigned and cannot be controlled from here");
 inline const QString no_tuning_for_cut =
     QStringLiteral("Make sure you have uploaded a tuning before setting this parameter");
-inline const QString dsp_write_log = QStringLiteral("write to DSP msg: ");
 inline const QString no_tuning_for_slot =
     QStringLiteral("No tuning selected, Select a tuning before assigning this parameter");
 } // namespace fx_text
@@ -146,7 +145,7 @@ public:
     // logged as not sent. The model is not touched.
     void send_parameter_word(ParameterRow row, std::uint32_t word);
 
-    DialSendThrottle &dial_send_timer() { return *m_throttle; }
+    DialSendThrottle &dial_send_timer() { return m_writer.throttle(); }
     // Sends the dial writes still waiting for the throttle's tick now.
     void flush_dial_writes();
     QTimer &Timer1() { return m_timer1; }
@@ -192,11 +191,13 @@ private:
     void connect_handlers();
     void apply_fonts();
 
+    // The word of a dial the user turned, snapped out of the dead zone and
+    // queued for the throttle.
+    std::uint32_t compose_dial(ArcDial &dial);
     void standard_dial_changed(ArcDial &dial, ParameterRow row);
     void assignable_dial_changed(ArcDial &dial, ParameterRow row);
     void cut_box_changed(QCheckBox &box, ParameterRow row);
     bool refused(ParameterRow row);
-    void log_not_sent(ParameterRow row, std::uint32_t word);
     void set_list_entry(QComboBox &list, int index);
     // The readout, accessible description and word tooltip of a row's
     // control, from the model's word.
@@ -208,7 +209,7 @@ private:
     Dialogs &m_dialogs;
     std::unique_ptr<Ui::TformFXsettings> ui;
     QTimer m_timer1;
-    DialSendThrottle *m_throttle = nullptr;
+    DspWriter m_writer;
     bool m_filling_from_report = false;
     std::vector<const QObject *> m_handling; // controls whose handler is running
 
