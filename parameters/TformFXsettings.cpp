@@ -110,7 +110,8 @@ QPalette panel_palette(QPalette base)
 TformFXsettings::TformFXsettings(ParameterModel &model, D2XXUnit &link, ConsoleLog &console,
                                  Dialogs &dialogs, QWidget *parent)
     : QWidget(parent), m_model(model), m_link(link), m_console(console), m_dialogs(dialogs),
-      ui(std::make_unique<Ui::TformFXsettings>()), m_writer(model, link, console, m_timer1, this)
+      ui(std::make_unique<Ui::TformFXsettings>()), m_writer(model, link, console, m_timer1, this),
+      m_decoding(model, console)
 {
     ui->setupUi(this);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
@@ -121,6 +122,10 @@ TformFXsettings::TformFXsettings(ParameterModel &model, D2XXUnit &link, ConsoleL
 
     m_timer1.setObjectName(QStringLiteral("Timer1"));
     m_timer1.setParent(this);
+    show_report_in(m_decoding.view);
+    m_decoding.effect_image_at = [this](int position) -> std::optional<EffectImage> {
+        return effect_image_at ? effect_image_at(position) : std::nullopt;
+    };
 
     // 1. The parameter table.
     m_model.build_parameter_table();
@@ -284,16 +289,23 @@ void TformFXsettings::slot_list_changed(int slot)
 void TformFXsettings::attach(DeviceConnection &connection)
 {
     StatusDecoders &d = connection.decoders;
-    d.decode_footswitch_mode = [this](const Values &v, int start) {
+    StatusDecoding &decoding = m_decoding;
+    d.decode_footswitch_mode = [&decoding](const StatusDecoding::Values &v, int start) {
         // The first decoder of a report: the parameters' addresses must be
         // the reported effect's before the assignments are matched.
-        load_reported_effect_addresses(v);
-        decode_footswitch_mode(v, start);
+        decoding.load_reported_effect_addresses(v);
+        decoding.decode_footswitch_mode(v, start);
     };
-    d.decode_assignments = [this](const Values &v, int start) { decode_assignments(v, start); };
-    d.decode_tuning = [this](const Values &v, int start) { decode_tuning(v, start); };
-    d.getBypassStatus = [this](const Values &v, int start) { getBypassStatus(v, start); };
-    d.decode_parameter_dump = [this](const Values &v, int start) { decode_parameter_dump(v, start); };
+    d.decode_assignments = [&decoding](const StatusDecoding::Values &v, int start) {
+        decoding.decode_assignments(v, start);
+    };
+    d.decode_tuning = [&decoding](const StatusDecoding::Values &v, int start) { decoding.decode_tuning(v, start); };
+    d.getBypassStatus = [&decoding](const StatusDecoding::Values &v, int start) {
+        decoding.getBypassStatus(v, start);
+    };
+    d.decode_parameter_dump = [&decoding](const StatusDecoding::Values &v, int start) {
+        decoding.decode_parameter_dump(v, start);
+    };
     connection.effects.close_effect_window = [this] {
         if (isVisible())
             close();

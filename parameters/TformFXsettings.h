@@ -4,11 +4,11 @@
 // running in the pedal, chooses what the pedal's control slots hold and the
 // footswitch behaviour.
 //
-// The parameter model holds the words; the window shows them. It is filled
-// from the pedal's status report by the decoders (their console lines and
-// the mapping of words to dial angles live in FXdecoding.cpp) and writes
-// every change of the user to the pedal at once (FXliveEdits.cpp); dials go
-// out through the 100 ms throttle.
+// The parameter model holds the words; the window is their view. The
+// status report is decoded into the model by StatusDecoding, which tells
+// this window what to show (FXdecoding.cpp); every change of the user is
+// written to the pedal at once by the DSP writer (FXliveEdits.cpp), dials
+// through the 100 ms throttle.
 //
 // Showing the model (after a report or a preset load) is display only: the
 // controls move, the change handlers do nothing, nothing is sent and no word
@@ -24,6 +24,7 @@
 
 #include "parameters/DspWriter.h"
 #include "parameters/ParameterModel.h"
+#include "parameters/StatusDecoding.h"
 
 #include <QString>
 #include <QTimer>
@@ -55,12 +56,6 @@ class Dialogs;
 class PanelFrame;
 class PanelLine;
 class ToggleSwitch;
-
-// A built-in effect image: its resource name and its text.
-struct EffectImage {
-    QString resource_name;
-    QString text;
-};
 
 // Texts the window shows.
 namespace fx_text {
@@ -111,22 +106,11 @@ public:
     // drops dial writes still waiting for the throttle.
     void enable_effect_controls(bool on);
 
-    // --- decoding of the status reply (each reads from its start index) ---
-    using Values = std::vector<std::uint8_t>;
-    // Loads the parameter addresses from the image of the effect that the
-    // reply's effect number names, as the window's show would.
-    void load_reported_effect_addresses(const Values &values);
-    void decode_footswitch_mode(const Values &values, int index);
-    void decode_assignments(const Values &values, int index);
-    void decode_tuning(const Values &values, int index);
-    void getBypassStatus(const Values &values, int buffer_index);
-    void decode_parameter_dump(const Values &values, int index);
+    // The decoding of the status reply, which this window shows.
+    StatusDecoding &decoding() { return m_decoding; }
     // Sets every control, readout and word tooltip from the fifteen
     // parameter words. Display only: no handler acts and nothing is sent.
     void show_parameters();
-
-    int footswitch_mode = 0;
-    std::vector<std::uint32_t> parameter_words;
 
     // True while a status report fills the window.
     bool filling_from_report() const { return m_filling_from_report; }
@@ -199,6 +183,8 @@ private:
     void cut_box_changed(QCheckBox &box, ParameterRow row);
     bool refused(ParameterRow row);
     void set_list_entry(QComboBox &list, int index);
+    // Fills the decoding's view hooks with this window's controls.
+    void show_report_in(StatusView &view);
     // The readout, accessible description and word tooltip of a row's
     // control, from the model's word.
     void show_readout(ParameterRow row);
@@ -210,6 +196,7 @@ private:
     std::unique_ptr<Ui::TformFXsettings> ui;
     QTimer m_timer1;
     DspWriter m_writer;
+    StatusDecoding m_decoding;
     bool m_filling_from_report = false;
     std::vector<const QObject *> m_handling; // controls whose handler is running
 

@@ -102,7 +102,7 @@ void TestAssignmentsVirtualPedal::sentSettingsReadBack()
     QCOMPARE(e.model().slot_assigned, (std::array<bool, 5>{true, false, false, true, true}));
     QVERIFY(e.model().is_assigned(ParameterRow::input_level));
     QVERIFY(e.model().is_assigned(ParameterRow::high_notes_cut));
-    QCOMPARE(e.fx().footswitch_mode, 3);
+    QCOMPARE(e.fx().decoding().footswitch_mode, 3);
     QVERIFY(e.fx().radio("chkChangePresetShortPress")->isChecked());
     QVERIFY(e.fx().radio("chkBypassLongPress")->isChecked());
     for (int i = 0; i < assignable_parameter_count; ++i)

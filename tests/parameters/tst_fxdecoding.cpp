@@ -92,8 +92,8 @@ void TestFxDecoding::layouts()
     QCOMPARE(f.model.value(ParameterRow::high_notes_cut), 1u);
     QVERIFY(f.box("chkHighNoteCut")->isChecked());
     QCOMPARE(f.sw("swtBypass")->isChecked(), firmware >= 9);
-    QCOMPARE(f.window.parameter_words.size(), std::size_t(15));
-    QCOMPARE(f.window.parameter_words[0], 0x00400000u);
+    QCOMPARE(f.window.decoding().parameter_words.size(), std::size_t(15));
+    QCOMPARE(f.window.decoding().parameter_words[0], 0x00400000u);
     QVERIFY(f.console.lines().contains(QStringLiteral("Dry: \t00400000")));
 }
 
@@ -217,7 +217,7 @@ void TestFxDecoding::footswitchModes()
                                f.radio("chkBypassLongPress")->isChecked(),
                                f.radio("chkChangePresetLongPress")->isChecked()};
     QCOMPARE(shown, buttons);
-    QCOMPARE(f.window.footswitch_mode, mode);
+    QCOMPARE(f.window.decoding().footswitch_mode, mode);
     QVERIFY(f.console.lines().contains(QStringLiteral("Footswitch Mode: %1").arg(mode)));
 }
 
@@ -411,15 +411,15 @@ void TestFxDecoding::shortReplyChangesNothing()
     std::vector<std::uint8_t> v = status_values(10);
     put_word(v, 23, 0x00400000);
     v.resize(60);
-    f.window.decode_footswitch_mode(v, 4);
-    f.window.decode_parameter_dump(v, 23);
+    f.window.decoding().decode_footswitch_mode(v, 4);
+    f.window.decoding().decode_parameter_dump(v, 23);
     QCOMPARE(f.model.value(ParameterRow::dry), 0u);
     QCOMPARE(f.dial("dialDry")->angle(), -135);
     QVERIFY(f.console.last().startsWith(QStringLiteral("Status reply too short for the parameter values")));
     v.resize(10);
-    f.window.decode_assignments(v, 5);
-    f.window.decode_tuning(v, 20);
-    f.window.getBypassStatus(v, 22);
+    f.window.decoding().decode_assignments(v, 5);
+    f.window.decoding().decode_tuning(v, 20);
+    f.window.decoding().getBypassStatus(v, 22);
     QCOMPARE(entries(f), (QList<int>{0, 0, 0, 0, 0}));
     QVERIFY(f.driver.writes.isEmpty());
 }
