@@ -103,7 +103,8 @@ void TestConnectionVirtualPedal::scanLinkRequestUnlink()
     QCOMPARE(r.driver.model().lineSettings().baud, 115200u);
 
     // The tick runs quietly beside the link.
-    QTest::qWait(200);
+    QSignalSpy ticks(&r.connection.Timer_USB_Read, &QTimer::timeout);
+    QTRY_VERIFY(ticks.count() >= 3);
     QVERIFY(r.dialogs.messages.isEmpty());
 
     r.window.label("lblFirmwareVersion")->setText("Device Firmware:");
