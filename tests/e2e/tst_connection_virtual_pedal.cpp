@@ -2,6 +2,8 @@
 // Request and Unlink through the link layer and the simulator's bridge, with
 // the pedal's faults.
 
+#include "StatusReportTable.h"
+
 #include "common/ConsoleLog.h"
 #include "protocol/Codec.h"
 #include "protocol/DeviceConnection.h"
@@ -15,15 +17,15 @@
 #include <QtTest>
 
 using namespace quorvane;
+using quorvane::test::add_status_report_rows;
+using quorvane::test::editing_commands;
 using quorvane::test::pedal;
+using quorvane::test::pedal_name;
 using quorvane::test::ScriptedDialogs;
+using quorvane::test::StatusReportCase;
 using quorvane::test::StandInMainWindow;
 
 namespace {
-
-const QString pedal_name = QString::fromLatin1(SimulatorDriver::description);
-const QStringList editing_commands = {"btnAssign", "btnSaveParameters", "btnSetFootswitchMode",
-                                      "btnSetTuning", "menuMIDI", "menuUploadTuningsData"};
 
 // The virtual pedal on its in-process bridge, listed at start-up as the
 // editor does; the effect window is a log of what was asked of it.
@@ -104,7 +106,8 @@ void TestConnectionVirtualPedal::scanLinkRequestUnlink()
     QCOMPARE(r.driver.model().lineSettings().baud, 115200u);
 
     // The tick runs quietly beside the link.
-    QTest::qWait(200);
+    QSignalSpy ticks(&r.connection.Timer_USB_Read, &QTimer::timeout);
+    QTRY_VERIFY(ticks.count() >= 3);
     QVERIFY(r.dialogs.messages.isEmpty());
 
     r.window.label("lblFirmwareVersion")->setText("Device Firmware:");
@@ -126,53 +129,22 @@ void TestConnectionVirtualPedal::scanLinkRequestUnlink()
 
 void TestConnectionVirtualPedal::statusReports_data()
 {
-    QTest::addColumn<int>("firmware");
-    QTest::addColumn<int>("algorithm");
-    QTest::addColumn<int>("effect");
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("firmwareLabel");
-    QTest::addColumn<int>("selected");
-    QTest::addColumn<QStringList>("effectWindow");
-
-    QTest::newRow("current pedal") << 10 << 11 << 0 << "" << "" << "Device Firmware: 10" << 0
-                                   << QStringList{"load", "open"};
-    QTest::newRow("firmware 8") << 8 << 11 << 0 << ""
-                                << "A firmware upgrade is required. Upgrade to Firmware 10"
-                                << "Device Firmware: 8" << -1 << QStringList{"close"};
-    QTest::newRow("algorithm 0010")
-        << 10 << 10 << 0 << "" << "Upload the latest version of Quorvane KQ5 algorithm:\r\nUpload Quorvane KQ5 0011"
-        << "Device Firmware: 10" << 0 << QStringList{"close", "load"};
-    QTest::newRow("silent pedal") << 10 << 11 << 0 << "silent" << "The pedal did not answer."
-                                  << "Device Firmware:" << -1 << QStringList{};
-    QTest::newRow("short reply") << 10 << 11 << 0 << "short-status=40"
-                                 << "Incomplete status reply from the pedal (40 values)"
-                                 << "Device Firmware:" << -1 << QStringList{};
-    QTest::newRow("effect beyond the list")
-        << 10 << 11 << 5 << "" << "The pedal runs effect 5, which this editor does not carry."
-        << "Device Firmware: 10" << -1 << QStringList{};
+    add_status_report_rows();
 }
 
 void TestConnectionVirtualPedal::statusReports()
 {
-    QFETCH(int, firmware);
-    QFETCH(int, algorithm);
-    QFETCH(int, effect);
-    QFETCH(QString, fault);
-    QFETCH(QString, message);
-    QFETCH(QString, firmwareLabel);
-    QFETCH(int, selected);
-    QFETCH(QStringList, effectWindow);
+    QFETCH(StatusReportCase, report);
 
-    Rig r(pedal(firmware, algorithm, effect, fault));
+    Rig r(report.options());
     r.window.effects()->setCurrentRow(-1);
     r.run(&DeviceConnection::ConnectOnClick);
-    QCOMPARE(r.dialogs.messages, message.isEmpty() ? QStringList{} : QStringList{message});
-    QCOMPARE(r.text("lblFirmwareVersion"), firmwareLabel);
-    QCOMPARE(r.window.effects()->currentRow(), selected);
-    QCOMPARE(r.effectWindow, effectWindow);
+    QCOMPARE(r.dialogs.messages, report.messages());
+    QCOMPARE(r.text("lblFirmwareVersion"), report.firmwareLabel);
+    QCOMPARE(r.window.effects()->currentRow(), report.selected);
+    QCOMPARE(r.effectWindow, report.effectWindow);
     for (const QString &name : editing_commands)
-        QCOMPARE(r.enabled(name), message.isEmpty());
+        QCOMPARE(r.enabled(name), report.message.isEmpty());
     // Whatever the way out, the editor is linked, ticking and free for the
     // next command.
     QVERIFY(r.connection.is_linked);

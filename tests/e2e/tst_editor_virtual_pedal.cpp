@@ -3,6 +3,7 @@
 // faults. Errors that escape a handler reach the editor's default report.
 
 #include "SimEditor.h"
+#include "StatusReportTable.h"
 
 #include "common/ConsoleLog.h"
 
@@ -17,15 +18,11 @@
 
 using namespace quorvane;
 using quorvane::test::SimEditor;
+using quorvane::test::add_status_report_rows;
+using quorvane::test::editing_commands;
 using quorvane::test::pedal;
-
-namespace {
-
-const QString pedal_name = QString::fromLatin1(SimulatorDriver::description);
-const QStringList editing_commands = {"btnAssign", "btnSaveParameters", "btnSetFootswitchMode",
-                                      "btnSetTuning", "menuMIDI", "menuUploadTuningsData"};
-
-} // namespace
+using quorvane::test::pedal_name;
+using quorvane::test::StatusReportCase;
 
 class TestLinkVirtualPedal : public QObject {
     Q_OBJECT
@@ -91,49 +88,23 @@ void TestLinkVirtualPedal::scanLinkRequestUnlink()
 
 void TestLinkVirtualPedal::statusReports_data()
 {
-    QTest::addColumn<int>("firmware");
-    QTest::addColumn<int>("algorithm");
-    QTest::addColumn<int>("effect");
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("firmwareLabel");
-    QTest::addColumn<int>("selected");
-
-    QTest::newRow("current pedal") << 10 << 11 << 0 << "" << "" << "Device Firmware: 10" << 0;
-    QTest::newRow("firmware 8") << 8 << 11 << 0 << ""
-                                << "A firmware upgrade is required. Upgrade to Firmware 10"
-                                << "Device Firmware: 8" << -1;
-    QTest::newRow("algorithm 0010")
-        << 10 << 10 << 0 << "" << "Upload the latest version of Quorvane KQ5 algorithm:\r\nUpload Quorvane KQ5 0011"
-        << "Device Firmware: 10" << 0;
-    QTest::newRow("silent pedal") << 10 << 11 << 0 << "silent" << "The pedal did not answer."
-                                  << "Device Firmware:" << -1;
-    QTest::newRow("short reply") << 10 << 11 << 0 << "short-status=40"
-                                 << "Incomplete status reply from the pedal (40 values)"
-                                 << "Device Firmware:" << -1;
-    QTest::newRow("effect beyond the list")
-        << 10 << 11 << 5 << "" << "The pedal runs effect 5, which this editor does not carry."
-        << "Device Firmware: 10" << -1;
+    add_status_report_rows();
 }
 
 void TestLinkVirtualPedal::statusReports()
 {
-    QFETCH(int, firmware);
-    QFETCH(int, algorithm);
-    QFETCH(int, effect);
-    QFETCH(QString, fault);
-    QFETCH(QString, message);
-    QFETCH(QString, firmwareLabel);
-    QFETCH(int, selected);
+    QFETCH(StatusReportCase, report);
 
-    SimEditor e(pedal(firmware, algorithm, effect, fault));
+    SimEditor e(report.options());
     e.control<QListWidget>("lstEffects")->setCurrentRow(-1);
     e.link();
-    QCOMPARE(e.dialogs.messages, message.isEmpty() ? QStringList{} : QStringList{message});
-    QCOMPARE(e.text("lblFirmwareVersion"), firmwareLabel);
-    QCOMPARE(e.control<QListWidget>("lstEffects")->currentRow(), selected);
+    QCOMPARE(e.dialogs.messages, report.messages());
+    QCOMPARE(e.text("lblFirmwareVersion"), report.firmwareLabel);
+    QCOMPARE(e.control<QListWidget>("lstEffects")->currentRow(), report.selected);
+    // The real effect window is open when the link's last word to it was "open".
+    QCOMPARE(e.editor->fxSettingsWindow().isVisible(), report.effectWindow.endsWith("open"));
     for (const QString &name : editing_commands)
-        QCOMPARE(e.enabled(name), message.isEmpty());
+        QCOMPARE(e.enabled(name), report.message.isEmpty());
     // Whatever the way out, the editor is linked, ticking and free for the
     // next command.
     QVERIFY(e.connection().is_linked);

@@ -77,8 +77,9 @@ struct Rig {
         m.setBaudRate(115200);
         m.setDataCharacteristics(8, 0, 0);
         m.receive(bytes(spacedHex));
-        QTest::qWait(5);
+        // Taken in as it arrives; whatever it answers is not ours to read.
         m.takeOutput();
+        QCOMPARE(m.microsToNextOutput(), qint64(-1));
     }
 
     void linkPedal()
@@ -126,8 +127,10 @@ void TestEffectWindowPedal::linkShowsThePedalsState()
     QVERIFY(r.model.is_assigned(ParameterRow::input_level));
     QVERIFY(r.window.dial("dial1stHarmonic")->isEnabled());
 
-    // Linking wrote nothing back to the pedal: its Dry is still 512, not 513.
-    QTest::qWait(2 * DialSendThrottle::interval_ms);
+    // Linking wrote nothing back to the pedal: its Dry is still 512, not 513,
+    // and nothing waits for the dial throttle's tick.
+    QVERIFY(!r.window.dial_send_timer().has_pending());
+    r.window.flush_dial_writes();
     QCOMPARE(r.pedal.model().settings().words[0], 0x00400000u);
     QCOMPARE(r.pedal.model().log().filter(QStringLiteral("recv 01")).size(), 4); // the presets only
 }

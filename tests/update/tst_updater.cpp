@@ -1,24 +1,23 @@
 // The stand-in updater program built beside the editor: its version, taking a
 // downloaded updater into use, and waiting for the editor to exit.
 
+#include "UpdaterRig.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace quorvane::test;
+
 namespace {
 
-QByteArray readFile(const QString &path)
+// Whether the process sleeps in a timed wait: the updater sleeps only between
+// two looks for a running editor, once a look has found it.
+bool inTimedSleep(qint64 pid)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-           && file.write(content) == content.size();
+    QFile wchan(QStringLiteral("/proc/%1/wchan").arg(pid));
+    return wchan.open(QIODevice::ReadOnly) && wchan.readAll().contains("nanosleep");
 }
 
 } // namespace
@@ -35,7 +34,7 @@ private slots:
 private:
     // Runs the updater copy with `arguments`; returns its exit code.
     int run(const QStringList &arguments, QByteArray *output = nullptr);
-    QString log() const { return QString::fromUtf8(readFile(m_dir->filePath("Quorvane_Win_Updater.log"))); }
+    QString log() const { return QString::fromUtf8(readFile(m_dir->filePath(kUpdaterLogFile))); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_updater;
@@ -45,9 +44,8 @@ void TestUpdater::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(QDir().mkpath(m_dir->filePath("Program Files")));
-    m_updater = m_dir->filePath("Quorvane_Win_Updater.exe");
-    const QString built = qEnvironmentVariable("QUORVANE_BINARY_DIR") + "/Quorvane_Win_Updater.exe";
-    QVERIFY2(QFile::copy(built, m_updater), qPrintable(built));
+    m_updater = m_dir->filePath(kUpdaterFile);
+    QVERIFY2(QFile::copy(builtUpdater(), m_updater), qPrintable(builtUpdater()));
 }
 
 int TestUpdater::run(const QStringList &arguments, QByteArray *output)
@@ -67,12 +65,12 @@ void TestUpdater::tellsItsVersion()
     QCOMPARE(run({"--version"}, &output), 0);
     QCOMPARE(output, QByteArray("1.0\n"));
     // Asking for the version leaves no trace.
-    QVERIFY(!QFile::exists(m_dir->filePath("Quorvane_Win_Updater.log")));
+    QVERIFY(!QFile::exists(m_dir->filePath(kUpdaterLogFile)));
 }
 
 void TestUpdater::takesTheDownloadIntoUse()
 {
-    const QString update = m_dir->filePath("Quorvane_Win_Updater_Update.exe");
+    const QString update = m_dir->filePath(kUpdaterUpdateFile);
     const QByteArray newUpdater = "#!/bin/sh\necho 1.3\n";
     QVERIFY(writeFile(update, newUpdater));
 
@@ -112,8 +110,9 @@ void TestUpdater::waitsForTheEditorToExit()
     updater.start(m_updater, {setup, editor});
     QVERIFY(updater.waitForStarted());
     QTRY_VERIFY(log().contains("asked to update"));
-    // Still waiting while the editor runs.
-    QTest::qWait(300);
+    // Still waiting while the editor runs: it has looked, found the editor,
+    // and sleeps before its next look.
+    QTRY_VERIFY(inTimedSleep(updater.processId()));
     QCOMPARE(updater.state(), QProcess::Running);
     QVERIFY(!log().contains("exited"));
     running.kill();

@@ -3,6 +3,7 @@
 // recorded by the shell double.
 
 #include "HttpTestServer.h"
+#include "UpdaterRig.h"
 #include "common/ConsoleLog.h"
 #include "support/RecordingShell.h"
 #include "support/ScriptedDialogs.h"
@@ -13,7 +14,7 @@
 #include <QtTest>
 
 using namespace quorvane;
-using quorvane::test::HttpTestServer;
+using namespace quorvane::test;
 
 namespace {
 
@@ -25,19 +26,6 @@ const QString kQuestion = QStringLiteral(
     "This action will update the Quorvane Editor to the latest version. Do you want to continue?");
 const QByteArray kVersionPath = "/download/update/Quorvane_Win_Updater_Version.php";
 const QByteArray kDownloadPath = "/download/update/Quorvane_Win_Updater.exe";
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-           && file.write(content) == content.size();
-}
 
 // Every byte value, line ends and NULs included, so that any text-mode or
 // truncating write shows.
@@ -57,13 +45,13 @@ struct Install {
     QString programFolder = root.filePath("Program Files/Quorvane Editor");
     QString tempFolder = root.filePath("Temp Folder");
     QString editorFile = programFolder + "/quorvane-editor";
-    QString updaterFile = programFolder + "/Quorvane_Win_Updater.exe";
-    QString updateFile = programFolder + "/Quorvane_Win_Updater_Update.exe";
+    QString updaterFile = programFolder + '/' + kUpdaterFile;
+    QString updateFile = programFolder + '/' + kUpdaterUpdateFile;
     QString setupFile = tempFolder + "/Quorvane_Editor_Update.exe";
 
     ConsoleLog console;
-    quorvane::test::ScriptedDialogs dialogs;
-    quorvane::test::RecordingShell shell;
+    ScriptedDialogs dialogs;
+    RecordingShell shell;
     UpdateService service{console, dialogs, shell};
     int exits = 0;
 
@@ -84,11 +72,8 @@ struct Install {
     // An updater that tells `version` when asked for it.
     bool installUpdater(const QString &version)
     {
-        const QByteArray script = "#!/bin/sh\nif [ \"$1\" = \"--version\" ]; then echo '"
-                                  + version.toUtf8() + "'; fi\n";
-        return writeFile(updaterFile, script)
-               && QFile::setPermissions(updaterFile, QFile::permissions(updaterFile)
-                                                         | QFile::ExeOwner);
+        return writeScript(updaterFile,
+                           "if [ \"$1\" = \"--version\" ]; then echo '" + version.toUtf8() + "'; fi");
     }
 
     // Each start as "updater|SETUP|EDITOR", elevation marked.
@@ -360,13 +345,10 @@ void TestUpdaterRefresh::readsInstalledUpdaterVersion()
     QFETCH(QByteArray, script);
     QFETCH(QString, version);
     Install install("http://127.0.0.1:1");
-    if (script.isEmpty()) {
-        const QString built = qEnvironmentVariable("QUORVANE_BINARY_DIR") + "/Quorvane_Win_Updater.exe";
-        QVERIFY2(QFile::copy(built, install.updaterFile), qPrintable(built));
-    } else if (script != "-") {
-        QVERIFY(writeFile(install.updaterFile, "#!/bin/sh\n" + script + "\n"));
-        QVERIFY(QFile::setPermissions(install.updaterFile, QFile::ReadOwner | QFile::ExeOwner));
-    }
+    if (script.isEmpty())
+        QVERIFY2(QFile::copy(builtUpdater(), install.updaterFile), qPrintable(builtUpdater()));
+    else if (script != "-")
+        QVERIFY(writeScript(install.updaterFile, script));
     QCOMPARE(install.service.read_updater_version(install.updaterFile), version);
 }
 

@@ -3,6 +3,7 @@
 // server can fail to answer properly.
 
 #include "HttpTestServer.h"
+#include "UpdaterRig.h"
 #include "common/ConsoleLog.h"
 #include "support/RecordingShell.h"
 #include "support/ScriptedDialogs.h"
@@ -24,23 +25,12 @@
 
 using namespace quorvane;
 using quorvane::test::HttpTestServer;
+using quorvane::test::readFile;
+using quorvane::test::writeFile;
 
 namespace {
 
 const QString kNewVersionItem = QStringLiteral("New version available:");
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-}
 
 // One editor's worth of the update service, with menu items and a notice
 // window of its own, pointed at the test's server.
@@ -213,7 +203,7 @@ void TestVersionCheck::noticeCheckBoxWritesOnlyWhenTicked()
 {
     QTemporaryDir folder;
     const QString preference = folder.filePath("ShowMessageVersionAtStartup.txt");
-    writeFile(preference, "YES");
+    QVERIFY(writeFile(preference, "YES"));
     Editor editor({}, preference);
     auto *box = editor.notice.findChild<QCheckBox *>("CheckBox1");
 
@@ -222,7 +212,7 @@ void TestVersionCheck::noticeCheckBoxWritesOnlyWhenTicked()
     QCOMPARE(readFile(preference), QByteArray("NO"));
 
     // Unticking does not write "YES" back.
-    writeFile(preference, "something else");
+    QVERIFY(writeFile(preference, "something else"));
     QTest::mouseClick(box, Qt::LeftButton);
     QVERIFY(!box->isChecked());
     QCOMPARE(readFile(preference), QByteArray("something else"));

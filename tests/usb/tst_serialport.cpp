@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <memory>
@@ -84,6 +85,20 @@ QList<SerialPortDriver::SystemPort> systemPorts(const QStringList &rows)
         ports.append(port);
     }
     return ports;
+}
+
+// Waits, without running the event loop (in which the port object would read
+// them), until the system holds at least `count` unread bytes at the terminal
+// `fd`; returns how many it holds.
+int heldBySystem(int fd, int count)
+{
+    int held = 0;
+    QDeadlineTimer deadline(2000);
+    while (::ioctl(fd, FIONREAD, &held) == 0 && held < count && !deadline.hasExpired()) {
+        pollfd p{fd, POLLIN, 0};
+        ::poll(&p, 1, 10);
+    }
+    return held;
 }
 
 std::uint32_t queued(SerialPortDriver &driver, FT_HANDLE handle)
@@ -232,6 +247,11 @@ void TestSerialPort::exchange()
     SerialPortDriver driver({pty.path()});
     std::uint32_t count = 0;
     QCOMPARE(driver.listDeviceCount(count), FT_OK);
+    // Our own look at the driver's end of the terminal, for what the system
+    // holds there; opened first, so the port's exclusive open does not keep it out.
+    const int driverEnd = ::open(qPrintable(pty.path()), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(driverEnd >= 0);
+    const auto closeDriverEnd = qScopeGuard([driverEnd] { ::close(driverEnd); });
 
     FT_HANDLE handle = 0;
     QCOMPARE(driver.openBySerialNumber("PORT1", handle), FT_OK);
@@ -269,8 +289,9 @@ void TestSerialPort::exchange()
     QVERIFY(pty.send("stale"));
     QTRY_COMPARE(queued(driver, handle), 5u);
     QVERIFY(pty.send("more"));
-    QTest::qWait(50);
+    QCOMPARE(heldBySystem(driverEnd, 4), 4);
     QCOMPARE(driver.purge(handle, FT_PURGE_RX), FT_OK);
+    QCOMPARE(heldBySystem(driverEnd, 0), 0);
     QCOMPARE(queued(driver, handle), 0u);
     QCOMPARE(driver.read(handle, buffer, 16, got), FT_OK);
     QCOMPARE(got, 0u);
