@@ -240,27 +240,37 @@ void DeviceConnection::RequestDeviceStatus()
         }
     } restore{*this};
 
+    const std::optional<StatusReport> report = read_status_report();
+    if (!report)
+        return;
+    decode_status_report(*report);
+    act_on_status_report(*report); // a version field that is no number throws
+    restore.decided = true;
+}
+
+std::optional<StatusReport> DeviceConnection::read_status_report()
+{
     static const QByteArray status_request = QByteArray::fromHex("0200");
     const LineStatus status = reader.RequestValues(status_request, limits.status, status_reply_complete);
     const int count = reader.last_reply_count;
     switch (status) {
     case LineStatus::Refused: // the gate has said why
-        return;
+        return std::nullopt;
     case LineStatus::Overflow:
         m_console.print_to_console(QStringLiteral("Status reply refused: ") + too_much_text);
         m_dialogs.message(too_much_text);
-        return;
+        return std::nullopt;
     case LineStatus::IoFailed:
         // The link layer has reported the failure itself.
         m_console.print_to_console(link_failed_text);
-        return;
+        return std::nullopt;
     case LineStatus::TimedOut:
     case LineStatus::Nack:
         if (reader.last_reply_size > 0)
             break; // cut short: told below
         m_console.print_to_console(no_answer_text);
         m_dialogs.message(no_answer_text);
-        return;
+        return std::nullopt;
     case LineStatus::Ok:
         break;
     }
@@ -268,11 +278,14 @@ void DeviceConnection::RequestDeviceStatus()
     if (count == 0 || count < status_reply_values_needed(values[0])) {
         m_console.print_to_console(QStringLiteral("Incomplete status reply: %1 values").arg(count));
         m_dialogs.message(QStringLiteral("Incomplete status reply from the pedal (%1 values)").arg(count));
-        return;
+        return std::nullopt;
     }
+    return StatusReport{values[0], QString::number(values[0]), hex2(values[1]) + hex2(values[2]),
+                        hex2(values[3]), values};
+}
 
-    const StatusReport report{values[0], QString::number(values[0]), hex2(values[1]) + hex2(values[2]),
-                              hex2(values[3]), values};
+void DeviceConnection::decode_status_report(const StatusReport &report)
+{
     device_firmware_version = report.firmware_version;
     device_algorithm_version = report.algorithm_version;
     device_effect_number = report.effect_number;
@@ -281,11 +294,10 @@ void DeviceConnection::RequestDeviceStatus()
     m_console.print_to_console(QStringLiteral("Effect Number: ") + device_effect_number);
     emit statusReported(report);
 
-    const int firmware = values[0];
-    const bool has_bypass_state = firmware >= bypass_state_firmware;
-    auto run = [&](const StatusDecoders::Decoder &decoder, int start) {
+    const bool has_bypass_state = report.firmware >= bypass_state_firmware;
+    auto run = [&report](const StatusDecoders::Decoder &decoder, int start) {
         if (decoder)
-            decoder(values, start);
+            decoder(report.values, start);
     };
     run(decoders.decode_footswitch_mode, 4);
     run(decoders.decode_assignments, 5);
@@ -293,7 +305,10 @@ void DeviceConnection::RequestDeviceStatus()
     if (has_bypass_state)
         run(decoders.getBypassStatus, 22);
     run(decoders.decode_parameter_dump, has_bypass_state ? 23 : 22);
+}
 
+void DeviceConnection::act_on_status_report(const StatusReport &report)
+{
     m_console.print_to_console(QStringLiteral("Current device firmware: ") + device_firmware_version);
     m_console.print_to_console(QStringLiteral("Most recent firmware: %1").arg(latest_firmware_version));
 
@@ -301,8 +316,7 @@ void DeviceConnection::RequestDeviceStatus()
         if (effects.close_effect_window)
             effects.close_effect_window();
     };
-    if (firmware < latest_firmware_version) {
-        restore.decided = true;
+    if (report.firmware < latest_firmware_version) {
         close_effect_window();
         m_dialogs.message(QStringLiteral("A firmware upgrade is required. Upgrade to Firmware %1")
                               .arg(latest_firmware_version));
@@ -317,7 +331,6 @@ void DeviceConnection::RequestDeviceStatus()
     };
 
     if (decimal_of(device_algorithm_version) < latest_algorithm_version) {
-        restore.decided = true;
         close_effect_window();
         m_dialogs.message(QStringLiteral("Upload the latest version of Quorvane KQ5 algorithm:\r\n"
                                          "Upload Quorvane KQ5 00%1")
@@ -330,7 +343,6 @@ void DeviceConnection::RequestDeviceStatus()
 
     const int position = decimal_of(device_effect_number);
     if (position >= carried) {
-        restore.decided = true;
         m_console.print_to_console(QStringLiteral("Effect %1 is not in the effect list").arg(position));
         m_dialogs.message(QStringLiteral("The pedal runs effect %1, which this editor does not carry.")
                               .arg(position));
@@ -340,9 +352,7 @@ void DeviceConnection::RequestDeviceStatus()
     if (effects.OpenEffectWindow)
         effects.OpenEffectWindow();
     emit linkEvent(LinkEvent::report_accepted);
-    restore.decided = true;
     if (set_updating_from_pedal)
         set_updating_from_pedal(false);
 }
-
 } // namespace quorvane

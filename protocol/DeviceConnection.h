@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace quorvane {
@@ -147,6 +148,12 @@ signals:
     void statusReported(const quorvane::StatusReport &report);
 
 private:
+    // The status report in three steps: ask and read (nothing when the
+    // reply failed, having said why), bring it into the editor (versions,
+    // the decoders), and act on it (upgrade notices, the reported effect).
+    std::optional<StatusReport> read_status_report();
+    void decode_status_report(const StatusReport &report);
+    void act_on_status_report(const StatusReport &report);
     void set_device_name(const QString &name);
     void unlink_controls();
     void scan_failed(FT_STATUS status);
