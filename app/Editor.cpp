@@ -205,41 +205,9 @@ Editor::~Editor()
 
 void Editor::bootloader_listening(bool on)
 {
-    // The senders of every window; the upgrade's own items are the
-    // procedure's.
-    const QList<QWidget *> widgets = {m_main->btnUpload,  m_main->btnRequest,    m_main->btnAssign,
-                                m_main->btnSaveParameters, m_main->btnSetFootswitchMode,
-                                m_main->btnSetTuning, m_print->btnReadEEPROM, m_print->btnEraseEeprom};
-    const QList<QAction *> actions = {m_main->menuUploadTuningsData, m_main->menuEraseSettings,
-                                      m_main->menuLoadPreset, m_main->menuLoadAlgorithmFromFile,
-                                      m_main->menuMIDI->menuAction(), m_main->menuInstrument->menuAction()};
-    if (on) {
-        if (m_senders_held)
-            return;
-        m_senders_held = true;
-        m_sender_states.clear();
-        for (QWidget *w : widgets) {
-            m_sender_states.append(w->isEnabled());
-            w->setEnabled(false);
-        }
-        for (QAction *a : actions) {
-            m_sender_states.append(a->isEnabled());
-            a->setEnabled(false);
-        }
-        m_fx_settings->enable_effect_controls(false);
-        return;
-    }
-    if (!m_senders_held)
-        return;
-    m_senders_held = false;
-    // What unlinking disabled in the meantime stays disabled.
-    const bool linked = m_connection->is_linked;
-    qsizetype k = 0;
-    for (QWidget *w : widgets)
-        w->setEnabled(m_sender_states.value(k++) && (linked || w->window() == m_print.get()));
-    for (QAction *a : actions)
-        a->setEnabled(m_sender_states.value(k++) && linked);
-    m_fx_settings->enable_effect_controls(linked);
+    m_main->controls().hold_senders(on, m_connection->is_linked,
+                                    {m_print->btnReadEEPROM, m_print->btnEraseEeprom},
+                                    [this](bool enable) { m_fx_settings->enable_effect_controls(enable); });
 }
 
 bool Editor::may_quit()

@@ -122,9 +122,7 @@ private:
     Shell &m_shell;
     QString m_update_server;
     TimeLimits m_limits;
-    bool m_senders_held = false;
     bool m_quit_after_transfer = false;
-    QList<bool> m_sender_states;
 
     std::unique_ptr<D2XXUnit> m_link;
     std::unique_ptr<ConsoleLog> m_console;

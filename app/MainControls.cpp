@@ -117,4 +117,60 @@ void MainControls::on_status_report(const StatusReport &report)
     show(m_c.algorithm_version, QStringLiteral("Device Algorithm: ") + report.algorithm_version);
 }
 
+QList<QWidget *> MainControls::main_senders() const
+{
+    QList<QWidget *> senders;
+    for (QWidget *w : std::initializer_list<QWidget *>{m_c.upload, m_c.request, m_c.assign, m_c.save_parameters,
+                                                      m_c.footswitch_mode, m_c.set_tuning})
+        if (w)
+            senders.append(w);
+    return senders;
+}
+
+QList<QAction *> MainControls::main_sender_items() const
+{
+    QList<QAction *> items;
+    for (QAction *a : {m_c.upload_tunings, m_c.erase_settings, m_c.load_preset, m_c.load_effect_file, m_c.midi,
+                       m_c.instrument})
+        if (a)
+            items.append(a);
+    return items;
+}
+
+void MainControls::hold_senders(bool on, bool linked, const QList<QWidget *> &others,
+                                const std::function<void(bool)> &effect_controls)
+{
+    const QList<QWidget *> widgets = main_senders();
+    const QList<QAction *> actions = main_sender_items();
+    if (on) {
+        if (m_senders_held)
+            return;
+        m_senders_held = true;
+        m_sender_states.clear();
+        for (QWidget *w : widgets + others) {
+            m_sender_states.append(w->isEnabled());
+            w->setEnabled(false);
+        }
+        for (QAction *a : actions) {
+            m_sender_states.append(a->isEnabled());
+            a->setEnabled(false);
+        }
+        if (effect_controls)
+            effect_controls(false);
+        return;
+    }
+    if (!m_senders_held)
+        return;
+    m_senders_held = false;
+    qsizetype k = 0;
+    for (QWidget *w : widgets)
+        w->setEnabled(m_sender_states.value(k++) && linked);
+    for (QWidget *w : others)
+        w->setEnabled(m_sender_states.value(k++));
+    for (QAction *a : actions)
+        a->setEnabled(m_sender_states.value(k++) && linked);
+    if (effect_controls)
+        effect_controls(linked);
+}
+
 } // namespace quorvane

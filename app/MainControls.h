@@ -4,13 +4,17 @@
 // their state. The connection and the procedures drive no window; they emit
 // what happened, and this maps it onto the controls.
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
+
+#include <functional>
 
 class QAction;
 class QLabel;
 class QListWidget;
 class QPushButton;
+class QWidget;
 
 namespace quorvane {
 
@@ -66,8 +70,22 @@ public:
     void on_link_event(LinkEvent event);
     void on_status_report(const StatusReport &report);
 
+    // While the pedal's bootloader holds the line, every sender is disabled:
+    // the main window's (not the upgrade's own items), `others` of other
+    // windows, and the effect window's controls through `effect_controls`.
+    // Leaving gives back what each had, except that what unlinking disabled
+    // meanwhile stays disabled (the other windows' senders do not follow the
+    // link).
+    void hold_senders(bool on, bool linked, const QList<QWidget *> &others,
+                      const std::function<void(bool)> &effect_controls);
+
 private:
+    QList<QWidget *> main_senders() const;
+    QList<QAction *> main_sender_items() const;
+
     MainWindowControls m_c;
+    bool m_senders_held = false;
+    QList<bool> m_sender_states;
 };
 
 } // namespace quorvane

@@ -7,8 +7,9 @@
 
 namespace quorvane {
 
-// While alive, the window is being filled from a status report: the change
-// handlers send nothing, keep the decoded words and show no message.
+// While alive, the window is showing the model (after a status report or a
+// preset load): the change handlers send nothing, keep the model's words and
+// show no message.
 struct FillFromReport {
     explicit FillFromReport(TformFXsettings &window)
         : w(window), previous(window.m_filling_from_report)

@@ -112,7 +112,7 @@ public:
     // parameter words. Display only: no handler acts and nothing is sent.
     void show_parameters();
 
-    // True while a status report fills the window.
+    // True while the window shows the model (a status report, a preset load).
     bool filling_from_report() const { return m_filling_from_report; }
 
     // --- live edits ---

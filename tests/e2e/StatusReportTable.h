@@ -3,10 +3,12 @@
 // editor see it: the pedal setups whose status report the link reads, and
 // what the link must end with. Both levels draw their rows from this table.
 
+#include "protocol/DeviceConnection.h"
 #include "simulator/SimulatorDriver.h"
 #include "support/VirtualPedal.h"
 
 #include <QList>
+#include <QListWidget>
 #include <QString>
 #include <QStringList>
 #include <QtTest>
@@ -58,6 +60,25 @@ inline void add_status_report_rows()
                         "Device Firmware:", -1, {}});
     row("effect beyond the list", {10, 11, 5, "", "The pedal runs effect 5, which this editor does not carry.",
                                    "Device Firmware: 10", -1, {}});
+}
+
+// What linking to `report`'s pedal ends with at either level: the message,
+// the firmware label, the selected effect, the editing commands, and an
+// editor linked, ticking and free for the next command. `rig` answers
+// messages, text(name) and enabled(name).
+template <class Rig>
+void expect_status_report_outcome(Rig &rig, const DeviceConnection &connection, const QListWidget &effects,
+                                  const StatusReportCase &report)
+{
+    QCOMPARE(rig.dialogs.messages, report.messages());
+    QCOMPARE(rig.text("lblFirmwareVersion"), report.firmwareLabel);
+    QCOMPARE(effects.currentRow(), report.selected);
+    for (const QString &name : editing_commands)
+        QCOMPARE(rig.enabled(name), report.message.isEmpty());
+    QVERIFY(connection.is_linked);
+    QVERIFY(connection.Timer_USB_Read.isActive());
+    QVERIFY(!connection.exchange_busy());
+    QVERIFY(rig.enabled("btnRequest"));
 }
 
 } // namespace quorvane::test
