@@ -2,7 +2,10 @@
 #include "app/EditorApplication.h"
 #include "app/TformMain.h"
 #include "desktop/DesktopShell.h"
+#include "common/ConsoleLog.h"
 #include "desktop/QtDialogs.h"
+#include "platform/LatencyTimer.h"
+#include "platform/QuitOnSignal.h"
 #include "simulator/SimulatorDriver.h"
 #include "update/UpdateService.h"
 #include "usb/CompositeDriver.h"
@@ -31,6 +34,10 @@ static void describe_options(QCommandLineParser &parser)
     parser.addOption({QStringLiteral("port"),
                       QStringLiteral("Also list the serial port at <path> as a bridge (repeatable)."),
                       QStringLiteral("path")});
+    parser.addOption({QStringLiteral("sysfs-root"),
+                      QStringLiteral("Where the bridges' latency timers are found (default: "
+                                     "$QUORVANE_SYSFS_ROOT, else /sys)."),
+                      QStringLiteral("dir")});
     parser.addOption({QStringLiteral("update-server"),
                       QStringLiteral("Base address of the update server, https:// only (default %1).")
                           .arg(QStringLiteral(QUORVANE_UPDATE_SERVER)),
@@ -93,10 +100,19 @@ int main(int argc, char *argv[])
     }
 
     // The bridges: USB-serial bridges and the ports named on the command
-    // line, then the virtual pedal when asked for.
+    // line, then the virtual pedal when asked for. Each bridge's latency
+    // timer is lowered while it is linked and given back at Unlink and when
+    // the editor ends (also by a termination signal).
+    QString sysfs_root = qEnvironmentVariable("QUORVANE_SYSFS_ROOT", QStringLiteral("/sys"));
+    if (parser.isSet(QStringLiteral("sysfs-root")))
+        sysfs_root = parser.value(QStringLiteral("sysfs-root"));
+    quorvane::LatencyTimer latency(sysfs_root);
+    quorvane::quit_on_termination_signals();
     quorvane::CompositeDriver driver;
-    driver.add(std::make_unique<quorvane::SerialPortDriver>(
-        parser.values(QStringLiteral("port"))));
+    auto serial = std::make_unique<quorvane::SerialPortDriver>(parser.values(QStringLiteral("port")));
+    serial->setLatencyTimer(&latency);
+    quorvane::SerialPortDriver &serial_ports = *serial;
+    driver.add(std::move(serial));
     if (parser.isSet(QStringLiteral("simulator")))
         driver.add(std::make_unique<quorvane::SimulatorDriver>());
 
@@ -104,6 +120,7 @@ int main(int argc, char *argv[])
     quorvane::DesktopShell shell;
     quorvane::EditorDeps deps{driver, dialogs, shell, server};
     quorvane::Editor editor(deps);
+    serial_ports.note = [&editor](const QString &line) { editor.console().print_to_console(line); };
     dialogs.setParent(&editor.mainWindow());
     editor.show();
     return app.exec();

@@ -64,6 +64,9 @@ public:
         m_line.setDataCharacteristics(wordLength, stopBits, parity);
     }
     LineSettings lineSettings() const { return m_line.settings(); }
+    // The bridge's receive latency when paced, from the next byte sent on.
+    void setLatencyMs(int ms) { m_options.latencyMs = ms; }
+    int latencyMs() const { return m_options.latencyMs; }
 
     // Bytes written by the host.
     void receive(const QByteArray &bytes);

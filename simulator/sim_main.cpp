@@ -6,7 +6,9 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTextStream>
 
@@ -62,6 +64,46 @@ speed_t baudOf(speed_t code)
     }
 }
 
+// A stand-in for the bridge's latency timer in sysfs: the file the editor
+// lowers when it links, read back before the pedal answers each request.
+class LatencyStandIn {
+public:
+    bool create(const QString &root, const QString &ttyPath, int latencyMs, QString *error)
+    {
+        m_dir = root + QStringLiteral("/bus/usb-serial/devices/") + QFileInfo(ttyPath).fileName();
+        m_file.setFileName(m_dir + QStringLiteral("/latency_timer"));
+        if (!QDir().mkpath(m_dir) || !m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            *error = QStringLiteral("cannot make the latency timer stand-in %1").arg(m_file.fileName());
+            return false;
+        }
+        m_file.write(QByteArray::number(latencyMs) + '\n');
+        m_file.close();
+        return true;
+    }
+    // The value the file holds now, or -1 when it holds none.
+    int read()
+    {
+        if (!m_file.open(QIODevice::ReadOnly))
+            return -1;
+        bool ok = false;
+        const int ms = m_file.readAll().trimmed().toInt(&ok);
+        m_file.close();
+        return ok && ms >= 0 && ms <= 255 ? ms : -1;
+    }
+    bool active() const { return !m_dir.isEmpty(); }
+    ~LatencyStandIn()
+    {
+        if (active()) {
+            m_file.remove();
+            QDir().rmdir(m_dir);
+        }
+    }
+
+private:
+    QString m_dir;
+    QFile m_file;
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -101,7 +143,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption log(QStringLiteral("log"),
                                  QStringLiteral("Write every message received and sent to FILE, one line each."),
                                  QStringLiteral("FILE"));
-    parser.addOptions({firmware, algorithm, effect, bootloader, bootloaderSynced, paced, latency, instantFlash, fault, log});
+    const QCommandLineOption sysfsRoot(QStringLiteral("sysfs-root"),
+                                       QStringLiteral("Keep the bridge's latency timer as DIR/bus/usb-serial/devices/<tty>/latency_timer, "
+                                                      "starting at --latency-ms; the pedal follows what the host writes there."),
+                                       QStringLiteral("DIR"));
+    parser.addOptions({firmware, algorithm, effect, bootloader, bootloaderSynced, paced, latency, instantFlash, fault, log,
+                       sysfsRoot});
     if (!parser.parse(app.arguments()))
         return fail(parser.errorText());
     if (parser.isSet(QStringLiteral("help")))
@@ -179,6 +226,13 @@ int main(int argc, char *argv[])
         };
     }
 
+    LatencyStandIn latencyTimer;
+    if (parser.isSet(sysfsRoot)) {
+        QString error;
+        if (!latencyTimer.create(parser.value(sysfsRoot), QString::fromLatin1(path), options.latencyMs, &error))
+            return fail(error);
+    }
+
     std::printf("%s\n", path.constData());
     std::fflush(stdout);
 
@@ -216,6 +270,10 @@ int main(int argc, char *argv[])
             // the time of the line the pedal's mode reads: 8E1 for the
             // bootloader, 8N1 for the firmware.
             model.setDataCharacteristics(8, 0, model.mode() == PedalModel::Mode::Firmware ? 0 : 2);
+            if (latencyTimer.active()) {
+                if (const int ms = latencyTimer.read(); ms >= 0)
+                    model.setLatencyMs(ms);
+            }
             char buffer[4096];
             const ssize_t n = read(master, buffer, sizeof buffer);
             if (n > 0)

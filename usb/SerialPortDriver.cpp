@@ -58,7 +58,28 @@ SerialPortDriver::SerialPortDriver(QStringList extraPorts, PortSource source)
 SerialPortDriver::~SerialPortDriver()
 {
     for (auto &[handle, open] : m_open)
-        open.port->close();
+        close_port(open);
+}
+
+QString SerialPortDriver::lower_latency(const QString &location)
+{
+    if (!m_latency)
+        return {};
+    const LatencyTimer::Result result = m_latency->lower(location);
+    if (result.outcome == LatencyTimer::Outcome::NotPermitted && note) {
+        note(QStringLiteral("Could not set the bridge's latency timer to %1 ms (%2: %3); replies will be slower.")
+                 .arg(LatencyTimer::wanted_ms)
+                 .arg(result.file, result.reason));
+    }
+    return result.outcome == LatencyTimer::Outcome::Lowered ? result.file : QString();
+}
+
+void SerialPortDriver::close_port(OpenPort &open)
+{
+    open.port->close();
+    if (m_latency && !open.latencyFile.isEmpty())
+        m_latency->restore(open.latencyFile);
+    open.latencyFile.clear();
 }
 
 QList<SerialPortDriver::SystemPort> SerialPortDriver::systemPorts()
@@ -173,7 +194,7 @@ FT_STATUS SerialPortDriver::openBySerialNumber(const char *serial, FT_HANDLE &ha
         m_nextHandle = 1;
     // Handles are never reused, so a stale one cannot reach a newer port.
     handle = m_nextHandle++;
-    m_open[handle] = OpenPort{std::move(port), is_pseudo_terminal(e->location)};
+    m_open[handle] = OpenPort{std::move(port), is_pseudo_terminal(e->location), lower_latency(e->location)};
     return FT_OK;
 }
 
@@ -182,7 +203,7 @@ FT_STATUS SerialPortDriver::close(FT_HANDLE handle)
     auto it = m_open.find(handle);
     if (it == m_open.end())
         return FT_INVALID_HANDLE;
-    it->second.port->close();
+    close_port(it->second);
     m_open.erase(it);
     return FT_OK;
 }

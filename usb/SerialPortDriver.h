@@ -5,6 +5,8 @@
 
 #include "usb/BridgeDriver.h"
 
+#include "platform/LatencyTimer.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -49,6 +51,13 @@ public:
     SerialPortDriver(const SerialPortDriver &) = delete;
     SerialPortDriver &operator=(const SerialPortDriver &) = delete;
 
+    // Lowers each bridge's latency timer while its port is open (see
+    // LatencyTimer); without one the timers are left as they are.
+    void setLatencyTimer(LatencyTimer *timer) { m_latency = timer; }
+    // Where the driver says what it could not do (a timer it was not
+    // permitted to set), one line each.
+    std::function<void(const QString &)> note;
+
     // The ports the system reports right now, through QSerialPortInfo.
     static QList<SystemPort> systemPorts();
 
@@ -74,6 +83,7 @@ private:
     struct OpenPort {
         std::unique_ptr<QSerialPort> port;
         bool pseudoTerminal = false;
+        QString latencyFile; // the lowered latency timer, to give back at close
     };
 
     void relist();
@@ -81,6 +91,8 @@ private:
     const Entry *findSerial(const QString &serial) const;
     OpenPort *port(FT_HANDLE handle);
     FT_STATUS poll(OpenPort &open);
+    QString lower_latency(const QString &location);
+    void close_port(OpenPort &open);
 
     QStringList m_extraPorts;
     PortSource m_source;
@@ -88,6 +100,7 @@ private:
     bool m_listed = false;
     std::map<FT_HANDLE, OpenPort> m_open;
     FT_HANDLE m_nextHandle = 1;
+    LatencyTimer *m_latency = nullptr;
 };
 
 } // namespace quorvane

@@ -10,6 +10,7 @@
 #include "usb/D2XXUnit.h"
 #include "usb/SerialPortDriver.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace quorvane;
@@ -21,6 +22,7 @@ class TestConnectionPedalPty : public QObject {
     Q_OBJECT
 private slots:
     void linkAndRequest();
+    void latencyTimerLowWhileLinked();
 };
 
 void TestConnectionPedalPty::linkAndRequest()
@@ -63,6 +65,43 @@ void TestConnectionPedalPty::linkAndRequest()
 
     connection.menuDisconnectClick();
     QVERIFY(!connection.is_linked);
+}
+
+void TestConnectionPedalPty::latencyTimerLowWhileLinked()
+{
+    // The virtual pedal keeps its bridge's latency timer in a stand-in sysfs
+    // tree and follows it; the link lowers it to 1 ms and Unlink gives back 16.
+    QTemporaryDir sys;
+    PedalSimProcess sim({"--paced", "--latency-ms", "16", "--sysfs-root", sys.path()});
+    QVERIFY(sim.started);
+    const QString timerFile =
+        sys.filePath("bus/usb-serial/devices/" + QFileInfo(sim.path).fileName() + "/latency_timer");
+    const auto timer = [&] {
+        QFile file(timerFile);
+        return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray("<none>");
+    };
+    QCOMPARE(timer(), QByteArray("16"));
+
+    LatencyTimer latency(sys.path());
+    SerialPortDriver driver({sim.path}, [] { return QList<SerialPortDriver::SystemPort>{}; });
+    driver.setLatencyTimer(&latency);
+    ScriptedDialogs dialogs;
+    D2XXUnit link(driver, dialogs);
+    ConsoleLog console;
+    StandInMainWindow window;
+    DeviceConnection connection(link, console, dialogs);
+    quorvane::test::bind_window(connection, window);
+    connection.ListDevicesAtStartup();
+    link.SetLinkSettings(link_mode_normal);
+
+    connection.ConnectOnClick();
+    QVERIFY(connection.is_linked);
+    QCOMPARE(timer(), QByteArray("1"));
+    QVERIFY(console.lines().contains("num of bytes received: 83"));
+
+    connection.menuDisconnectClick();
+    QVERIFY(!connection.is_linked);
+    QCOMPARE(timer(), QByteArray("16"));
 }
 
 QTEST_MAIN(TestConnectionPedalPty)

@@ -5,6 +5,9 @@
 #include "usb/SerialPortDriver.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -147,6 +150,8 @@ private slots:
     void settings_data();
     void settings();
     void hangUp();
+    void latencyTimerWhileLinked_data();
+    void latencyTimerWhileLinked();
 };
 
 void TestSerialPort::listing_data()
@@ -507,6 +512,58 @@ void TestSerialPort::hangUp()
     QCOMPARE(written, 0u);
     // The handle is still ours to close.
     QCOMPARE(driver.close(handle), FT_OK);
+}
+
+void TestSerialPort::latencyTimerWhileLinked_data()
+{
+    QTest::addColumn<bool>("permitted");
+    QTest::newRow("permitted") << true;
+    QTest::newRow("not permitted") << false;
+}
+
+void TestSerialPort::latencyTimerWhileLinked()
+{
+    // The bridge's timer is 1 ms from the open to the close; where it cannot
+    // be set, one line says so and the port works all the same.
+    QFETCH(bool, permitted);
+    Pty pty;
+    QVERIFY(pty.ok());
+    QTemporaryDir sys;
+    const QString file = sys.filePath("bus/usb-serial/devices/" + QFileInfo(pty.path()).fileName() +
+                                      "/latency_timer");
+    if (permitted) {
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        QFile timer(file);
+        QVERIFY(timer.open(QIODevice::WriteOnly));
+        timer.write("16\n");
+    } else {
+        QVERIFY(QDir().mkpath(file)); // a timer that cannot be opened for writing
+    }
+    const auto readTimer = [&] {
+        QFile timer(file);
+        return timer.open(QIODevice::ReadOnly) ? timer.readAll() : QByteArray("<not readable>");
+    };
+
+    LatencyTimer latency(sys.path());
+    SerialPortDriver driver({pty.path()});
+    driver.setLatencyTimer(&latency);
+    QStringList notes;
+    driver.note = [&](const QString &line) { notes << line; };
+
+    FT_HANDLE handle = 0;
+    QCOMPARE(driver.openBySerialNumber("PORT1", handle), FT_OK);
+    QCOMPARE(readTimer(), permitted ? QByteArray("1\n") : QByteArray("<not readable>"));
+    QCOMPARE(notes.size(), permitted ? 0 : 1);
+    if (!permitted)
+        QVERIFY2(notes.first().contains(file), qPrintable(notes.first()));
+    std::uint32_t written = 0;
+    const std::uint8_t request[] = {0x02, 0x00};
+    QCOMPARE(driver.write(handle, request, 2, written), FT_OK);
+    QCOMPARE(spaced(pty.receive(2)), "02 00");
+
+    QCOMPARE(driver.close(handle), FT_OK);
+    QCOMPARE(readTimer(), permitted ? QByteArray("16\n") : QByteArray("<not readable>"));
+    QCOMPARE(notes.size(), permitted ? 0 : 1);
 }
 
 QTEST_MAIN(TestSerialPort)
