@@ -1,6 +1,8 @@
 // Times a firmware upgrade through the virtual pedal on a pseudo-terminal with
-// the line model on, against stm32flash writing the same image through the
-// same simulator, and against the line's lower bound.
+// the line model on and the bridge's latency timer at its default 16 ms,
+// against stm32flash writing the same image through the same simulator, and
+// against the line's lower bound. The editor lowers the timer as it does when
+// it links; stm32flash does not.
 //
 // firmware_upgrade_bench <kq5-pedal-sim> <firmware image file>
 
@@ -9,12 +11,14 @@
 #include "platform/Dialogs.h"
 #include "protocol/ReplyReader.h"
 #include "usb/D2XXUnit.h"
+#include "platform/LatencyTimer.h"
 #include "usb/SerialPortDriver.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
@@ -69,13 +73,17 @@ private:
     bool awaiting = false;
 };
 
+// One run's line: the virtual pedal, paced, with its bridge's latency timer
+// starting at `latency_ms` in a stand-in sysfs tree that the editor may lower.
 struct Sim {
     QProcess process;
     QString pty;
+    QTemporaryDir sysfs;
     Sim(const QString &program, int latency_ms, bool flash_time = true)
     {
         QStringList args{QStringLiteral("--bootloader"), QStringLiteral("--paced"),
-                         QStringLiteral("--latency-ms"), QString::number(latency_ms)};
+                         QStringLiteral("--latency-ms"), QString::number(latency_ms),
+                         QStringLiteral("--sysfs-root"), sysfs.path()};
         if (!flash_time)
             args << QStringLiteral("--instant-flash");
         process.start(program, args);
@@ -98,14 +106,22 @@ struct EditorRun {
     double waiting = 0; // seconds spent waiting for the pedal's replies
 };
 
-EditorRun run_editor(const QString &sim_program, const QByteArray &image, int latency_ms,
-                     bool flash_time = true)
+struct EditorSetup {
+    int latency_ms = 16;       // the bridge's timer before the link
+    bool lower_latency = true; // the editor lowers it as it does on Link
+    bool flash_time = true;    // the pedal's flash takes its time
+};
+
+EditorRun run_editor(const QString &sim_program, const QByteArray &image, const EditorSetup &setup)
 {
-    Sim sim(sim_program, latency_ms, flash_time);
+    Sim sim(sim_program, setup.latency_ms, setup.flash_time);
     EditorRun result;
     if (sim.pty.isEmpty())
         return result;
+    LatencyTimer latency(sim.sysfs.path());
     CountingDriver driver({sim.pty});
+    if (setup.lower_latency)
+        driver.setLatencyTimer(&latency);
     SilentDialogs dialogs;
     ConsoleLog console;
     D2XXUnit link(driver, dialogs);
@@ -130,6 +146,7 @@ EditorRun run_editor(const QString &sim_program, const QByteArray &image, int la
                     client.BootloaderEraseAll() && client.BootloaderWriteFirmware() &&
                     client.BootloaderWriteVersion(10) && client.BootloaderGo();
     const qint64 elapsed = clock.nsecsElapsed();
+    session.reset();
     link.CloseFTDevice();
     if (!ok) {
         std::fprintf(stderr, "editor upgrade failed: %s\n", qPrintable(client.failure));
@@ -160,6 +177,34 @@ double run_stm32flash(const QString &sim_program, const QString &image_path, int
     return double(clock.nsecsElapsed()) / 1e9;
 }
 
+double line_bound(const EditorRun &run)
+{
+    return double(run.bytes) * 11.0 / 115200.0;
+}
+
+// Where the editor's time went. The bridge's latency is paid once a reply
+// (the protocol waits for each); what the wait holds beyond the line and the
+// latency is the pedal's own work (erasing, programming each block) and the
+// scheduling of both processes.
+void print_breakdown(const EditorRun &run, int latency_ms)
+{
+    if (run.seconds <= 0)
+        return;
+    const double bound = line_bound(run);
+    const double latency_total = double(run.replies) * latency_ms / 1000.0;
+    std::printf("    editor's own time %.3f s (%.3f ms a reply); waiting for %lld replies %.2f s: "
+                "line %.2f s + latency %.2f s + pedal's work and scheduling %.2f s\n",
+                run.seconds - run.waiting,
+                (run.seconds - run.waiting) * 1000.0 / double(std::max<qint64>(run.replies, 1)),
+                static_cast<long long>(run.replies), run.waiting, bound, latency_total,
+                run.waiting - bound - latency_total);
+}
+
+double ratio(double a, double b)
+{
+    return a > 0 && b > 0 ? a / b : 0.0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -178,42 +223,30 @@ int main(int argc, char **argv)
     }
     const QByteArray image = file.readAll();
 
-    std::printf("image: %s, %lld bytes; 115200 bit/s, 11 bits a byte on the line\n",
+    std::printf("image: %s, %lld bytes; 115200 bit/s, 11 bits a byte on the line; "
+                "the bridge's latency timer starts at 16 ms\n",
                 qPrintable(image_path), static_cast<long long>(image.size()));
-    for (int latency : {16, 1}) {
-        const EditorRun editor = run_editor(sim, image, latency);
-        const double tool = run_stm32flash(sim, image_path, latency);
-        const double bound = double(editor.bytes) * 11.0 / 115200.0;
-        std::printf("latency %2d ms: editor %.2f s, stm32flash %.2f s, editor/stm32flash %.2f; "
-                    "line bound %.2f s (%lld bytes), editor/bound %.2f\n",
-                    latency, editor.seconds, tool, tool > 0 ? editor.seconds / tool : 0.0, bound,
-                    static_cast<long long>(editor.bytes), bound > 0 ? editor.seconds / bound : 0.0);
-        // Where the editor's time went. The bridge's latency is paid once a
-        // reply (the protocol waits for each); what the wait holds beyond the
-        // line and the latency is the pedal's own work (erasing, programming
-        // each block) and the scheduling of both processes.
-        if (editor.seconds > 0) {
-            const double latency_total = double(editor.replies) * latency / 1000.0;
-            std::printf("    editor's own time %.3f s (%.3f ms a reply); waiting for %lld replies %.2f s: "
-                        "line %.2f s + latency %.2f s + pedal's work and scheduling %.2f s\n",
-                        editor.seconds - editor.waiting,
-                        (editor.seconds - editor.waiting) * 1000.0 / double(std::max<qint64>(editor.replies, 1)),
-                        static_cast<long long>(editor.replies), editor.waiting, bound, latency_total,
-                        editor.waiting - bound - latency_total);
-        }
-        std::fflush(stdout);
-    }
 
-    // The pedal's flash work is no part of the line: with a pedal that erases
-    // and programs in no time, only the line and the latency bound the editor.
-    const EditorRun instant = run_editor(sim, image, 1, false);
-    if (instant.seconds > 0) {
-        const double bound = double(instant.bytes) * 11.0 / 115200.0;
-        const double latency_total = double(instant.replies) / 1000.0;
-        std::printf("latency  1 ms, flash work taking no time: editor %.2f s; line bound %.2f s, "
-                    "editor/bound %.2f; line + latency %.2f s, editor/(line + latency) %.2f\n",
-                    instant.seconds, bound, instant.seconds / bound, bound + latency_total,
-                    instant.seconds / (bound + latency_total));
-    }
+    // The editor as it links: the timer lowered to 1 ms. stm32flash leaves it.
+    const EditorRun editor = run_editor(sim, image, {});
+    const double tool = run_stm32flash(sim, image_path, 16);
+    std::printf("editor (timer lowered to 1 ms) %.2f s, stm32flash %.2f s: editor/stm32flash %.2f (goal <= 0.5)\n",
+                editor.seconds, tool, ratio(editor.seconds, tool));
+    print_breakdown(editor, LatencyTimer::wanted_ms);
+
+    // The chip's flash times taken out: only the line and the latency remain.
+    const EditorRun instant = run_editor(sim, image, {16, true, false});
+    std::printf("flash work taking no time: editor %.2f s; line bound %.2f s (%lld bytes), "
+                "editor/bound %.2f (goal <= 1.3)\n",
+                instant.seconds, line_bound(instant), static_cast<long long>(instant.bytes),
+                ratio(instant.seconds, line_bound(instant)));
+    print_breakdown(instant, LatencyTimer::wanted_ms);
+
+    // For comparison: the editor on a bridge whose timer it may not lower.
+    const EditorRun unlowered = run_editor(sim, image, {16, false, true});
+    std::printf("editor with the timer left at 16 ms %.2f s: editor/stm32flash %.2f\n", unlowered.seconds,
+                ratio(unlowered.seconds, tool));
+    print_breakdown(unlowered, 16);
+    std::fflush(stdout);
     return 0;
 }

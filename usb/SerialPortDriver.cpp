@@ -107,8 +107,13 @@ void SerialPortDriver::relist()
     std::sort(bridges.begin(), bridges.end(), [](const Entry &a, const Entry &b) {
         return a.serial != b.serial ? a.serial < b.serial : a.location < b.location;
     });
-    for (qsizetype i = 0; i < m_extraPorts.size(); ++i)
-        bridges.append({QStringLiteral("PORT%1").arg(i + 1), m_extraPorts[i], m_extraPorts[i]});
+    // A port named on the command line is listed while it exists (a pedal
+    // on a pseudo-terminal comes and goes with its program); it keeps its
+    // number either way.
+    for (qsizetype i = 0; i < m_extraPorts.size(); ++i) {
+        if (QFileInfo::exists(m_extraPorts[i]))
+            bridges.append({QStringLiteral("PORT%1").arg(i + 1), m_extraPorts[i], m_extraPorts[i]});
+    }
     m_entries = bridges;
     m_listed = true;
 }

@@ -45,6 +45,7 @@ public:
     };
 
     // `extraPorts` are paths listed after the bridges as "PORT1", "PORT2", ...
+    // (the n-th path as PORTn), each while it exists.
     // `source` replaces the system's port list (QSerialPortInfo by default).
     explicit SerialPortDriver(QStringList extraPorts = {}, PortSource source = {});
     ~SerialPortDriver() override;
