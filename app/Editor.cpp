@@ -18,6 +18,7 @@
 #include "parameters/TformFXsettings.h"
 #include "presets/PresetFiles.h"
 #include "protocol/DeviceConnection.h"
+#include "protocol/HotPlug.h"
 #include "tuning/Instrument.h"
 #include "app/Looks.h"
 #include "app/MainControls.h"
@@ -190,6 +191,11 @@ Editor::Editor(const EditorDeps &deps)
         if (!on)
             transfer_ended();
     };
+
+    // From here on, bridges that come and go are followed.
+    m_hot_plug = std::make_unique<HotPlug>(*m_link, *m_connection, *m_console);
+    if (deps.hot_plug_poll_ms > 0)
+        m_hot_plug->start(deps.hot_plug_poll_ms);
 
     // Closing the main window ends the program, whatever else is open.
     for (QWidget *window : std::as_const(m_windows))

@@ -4,6 +4,7 @@
 // the real driver, dialogs and shell; tests build one with their doubles and
 // throw it away.
 
+#include "protocol/HotPlug.h"
 #include "protocol/TimeLimits.h"
 
 #include <QList>
@@ -52,6 +53,9 @@ struct EditorDeps {
     bool allow_plain_http_loopback = false;
     // The bounds of every exchange with the pedal; tests hand in short ones.
     TimeLimits limits;
+    // How often hot-plug looks at the bridges; 0: never (tests that count
+    // the driver's calls).
+    int hot_plug_poll_ms = HotPlug::poll_interval_ms;
 };
 
 class Editor {
@@ -82,6 +86,7 @@ public:
     ConsoleLog &console() { return *m_console; }
     Preferences &preferences() { return *m_preferences; }
     DeviceConnection &connection() { return *m_connection; }
+    HotPlug &hotPlug() { return *m_hot_plug; }
     Catalogue &catalogue() { return *m_catalogue; }
     UpdateService &updates() { return *m_updates; }
     SettingsErase &settingsErase() { return *m_settings_erase; }
@@ -128,6 +133,7 @@ private:
     std::unique_ptr<ConsoleLog> m_console;
     std::unique_ptr<Preferences> m_preferences;
     std::unique_ptr<DeviceConnection> m_connection;
+    std::unique_ptr<HotPlug> m_hot_plug;
     std::unique_ptr<Catalogue> m_catalogue;
     std::unique_ptr<UpdateService> m_updates;
     std::unique_ptr<SettingsErase> m_settings_erase;

@@ -84,6 +84,9 @@ void MainControls::on_link_event(LinkEvent event)
     case LinkEvent::device_listed:
         enable<QAction>({c.link}, true);
         break;
+    case LinkEvent::device_gone:
+        enable<QAction>({c.link}, false);
+        break;
     case LinkEvent::linked:
         enable<QAction>({c.upgrade_mode, c.unlink, c.load_preset, c.save_preset, c.load_effect_file,
                          c.erase_settings, c.instrument},

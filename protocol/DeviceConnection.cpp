@@ -124,12 +124,21 @@ void DeviceConnection::set_device_name(const QString &name)
     emit deviceNameChanged(name);
 }
 
-bool DeviceConnection::LinkDevice()
+bool DeviceConnection::open_link(bool quiet)
 {
     m_console.print_to_console(QStringLiteral("serial number: ") + device_serial_number);
-    if (m_link.Open_USB_Device_By_Serial_Number(device_serial_number) != FT_OK) {
+    const bool report_switch = m_link.report_usb_errors;
+    if (quiet)
+        m_link.report_usb_errors = false;
+    const FT_STATUS opened = m_link.Open_USB_Device_By_Serial_Number(device_serial_number);
+    m_link.report_usb_errors = report_switch;
+    if (opened != FT_OK) {
         // Whatever the report switch says, a link that did not open is told.
-        m_dialogs.message(QStringLiteral("Could not open ") + device_description);
+        const QString text = QStringLiteral("Could not open ") + device_description;
+        if (quiet)
+            m_console.print_to_console(text + ft_status_text(opened));
+        else
+            m_dialogs.message(text);
         return false;
     }
     if (!device_name.endsWith(linked_suffix))
@@ -150,23 +159,57 @@ void DeviceConnection::menuScanClick()
 void DeviceConnection::ConnectOnClick()
 {
     exchange.run_exclusive([this] {
-        if (is_linked || !LinkDevice())
-            return;
-        is_linked = true;
-        reception.reset();
-        emit linkEvent(LinkEvent::linked);
-        if (effects.enable_effect_controls)
-            effects.enable_effect_controls(true);
-        Timer_USB_Read.start();
-        emit linkChanged(true);
-        // The bootloader branch: a pedal that answered as a bootloader holds
-        // the line, and gets nothing meant for its firmware.
-        const bool bootloader_ready = bootloader_mode && bootloader_handshake && bootloader_handshake();
-        if (bootloader_ready)
-            emit linkEvent(LinkEvent::bootloader_holds);
-        if (!upgrade_mode_pending && !bootloader_ready)
-            RequestDeviceStatus();
+        if (!is_linked && LinkDevice())
+            complete_link();
     });
+}
+
+bool DeviceConnection::relink()
+{
+    bool linked = false;
+    exchange.run_exclusive([this, &linked] {
+        if (is_linked || bootloader_mode || !open_link(true))
+            return;
+        linked = true;
+        complete_link();
+    });
+    return linked;
+}
+
+void DeviceConnection::complete_link()
+{
+    is_linked = true;
+    reception.reset();
+    emit linkEvent(LinkEvent::linked);
+    if (effects.enable_effect_controls)
+        effects.enable_effect_controls(true);
+    Timer_USB_Read.start();
+    emit linkChanged(true);
+    // The bootloader branch: a pedal that answered as a bootloader holds
+    // the line, and gets nothing meant for its firmware.
+    const bool bootloader_ready = bootloader_mode && bootloader_handshake && bootloader_handshake();
+    if (bootloader_ready)
+        emit linkEvent(LinkEvent::bootloader_holds);
+    if (!upgrade_mode_pending && !bootloader_ready)
+        RequestDeviceStatus();
+}
+
+void DeviceConnection::show_listed_bridge(const QString &serial, const QString &description)
+{
+    if (is_linked)
+        return;
+    device_serial_number = serial;
+    device_description = description;
+    set_device_name(description);
+    emit linkEvent(LinkEvent::device_listed);
+}
+
+void DeviceConnection::listed_bridge_gone()
+{
+    if (is_linked)
+        return;
+    set_device_name(no_device);
+    emit linkEvent(LinkEvent::device_gone);
 }
 
 void DeviceConnection::unlink_controls()
@@ -197,6 +240,9 @@ void DeviceConnection::bridge_lost()
     m_link.CloseFTDevice(); // the bridge is gone; its answer does not matter
     unlink_controls();
     m_console.print_to_console(QStringLiteral("The pedal was disconnected."));
+    // Before the message, which waits for the user: a pedal that comes back
+    // meanwhile is linked again all the same.
+    emit bridgeLost(device_serial_number);
     m_dialogs.message(QStringLiteral("The pedal was disconnected."));
 }
 

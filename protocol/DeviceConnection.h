@@ -75,6 +75,7 @@ enum class LinkEvent {
     bootloader_holds,    // at Link, a bootloader answered the hand-shake
     report_accepted,     // a status report was taken in full
     unlinked,            // the link closed (by the user, or the bridge went away)
+    device_gone,         // the bridge shown went away while nothing was linked
 };
 
 class DeviceConnection : public QObject {
@@ -86,7 +87,7 @@ public:
     // Listing and linking.
     void ListDevicesAtStartup();
     void ScanForDevices();
-    bool LinkDevice();
+    bool LinkDevice() { return open_link(false); }
     void menuScanClick();
     void ConnectOnClick();
     void menuDisconnectClick();
@@ -101,6 +102,15 @@ public:
     // Closes the link after the bridge went away, whatever the close says,
     // and sets every control as Unlink does.
     void bridge_lost();
+
+    // What hot-plug tells the connection while nothing is linked: a bridge
+    // to show (as Scan shows one, without its message), the bridge shown
+    // has gone, and linking again to a pedal that came back. The link that
+    // comes back opens without a message box when it fails; returns whether
+    // it linked.
+    void show_listed_bridge(const QString &serial, const QString &description);
+    void listed_bridge_gone();
+    bool relink();
 
     ExchangeGuard exchange;
     ReplyReader reader;
@@ -146,6 +156,8 @@ signals:
     void serialListed(const QString &serial);
     // The head of every status reply that holds one, before it is decoded.
     void statusReported(const quorvane::StatusReport &report);
+    // The linked bridge went away (before the user is told).
+    void bridgeLost(const QString &serial);
 
 private:
     // The status report in three steps: ask and read (nothing when the
@@ -155,6 +167,11 @@ private:
     void decode_status_report(const StatusReport &report);
     void act_on_status_report(const StatusReport &report);
     void set_device_name(const QString &name);
+    // Link's open and its line settings; a quiet one tells a failure only
+    // in the console.
+    bool open_link(bool quiet);
+    // Link after the open: the controls, the bootloader branch, the report.
+    void complete_link();
     void unlink_controls();
     void scan_failed(FT_STATUS status);
     void select_effect(int position);

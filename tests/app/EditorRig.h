@@ -42,6 +42,7 @@ struct EditorRig {
         if (!update_server.isEmpty())
             deps.update_server = update_server;
         deps.allow_plain_http_loopback = true; // the tests' own server
+        deps.hot_plug_poll_ms = 0; // a test looks for bridges itself when it wants to
         editor = std::make_unique<Editor>(deps);
         return *editor;
     }

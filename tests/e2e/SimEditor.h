@@ -39,6 +39,7 @@ struct SimEditor {
         EditorDeps deps{driver, dialogs, shell};
         deps.update_server = QStringLiteral("http://127.0.0.1:9"); // nothing answers there
         deps.allow_plain_http_loopback = true;
+        deps.hot_plug_poll_ms = 0; // a test looks for bridges itself when it wants to
         editor = std::make_unique<Editor>(deps);
         editor->show();
     }
