@@ -7,7 +7,7 @@
 # Installs into a staging folder with prefix /usr, looks for every file the
 # install should give, validates the desktop entry and the AppStream
 # metainfo, runs the installed programs, builds the .deb with CPack and reads
-# its file list and dependencies back. Nothing is written outside a temporary
+# its file list and dependencies back. Nothing is installed outside a temporary
 # folder. Prints each failure and exits non-zero when there is any.
 set -euo pipefail
 
