@@ -18,11 +18,11 @@ fi
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "$1" 2>/dev/null && pwd)" || { echo "check-install: no build folder $1" >&2; exit 2; }
 if [ ! -f "$build/CMakeCache.txt" ] || [ ! -f "$build/CPackConfig.cmake" ]; then
-  echo "check-install: $build is not a configured build; run: bash scripts/build.sh ${1%/}" >&2
+  echo "check-install: $build is not a configured build; build it first, e.g. bash scripts/build.sh build" >&2
   exit 2
 fi
 if [ ! -x "$build/quorvane-editor" ]; then
-  echo "check-install: $build/quorvane-editor is not built; run: bash scripts/build.sh ${1%/}" >&2
+  echo "check-install: $build/quorvane-editor is not built; build it first, e.g. bash scripts/build.sh build" >&2
   exit 2
 fi
 for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps cpack; do
