@@ -9,6 +9,7 @@ packages=(
   qt6-qpa-plugins libqt6svg6
   xvfb xauth fonts-dejavu-core fonts-liberation2
   python3 openssl stm32flash
+  desktop-file-utils appstream dpkg-dev
 )
 
 missing=()

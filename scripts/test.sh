@@ -12,6 +12,9 @@ echo "== Build and test =="
 bash "$root/scripts/build.sh" build
 ctest --test-dir "$root/build" --output-on-failure -j 2
 
+echo "== Install and Debian package =="
+bash "$root/scripts/check-install.sh" "$root/build"
+
 echo "== Build and test with sanitizers =="
 bash "$root/scripts/build.sh" build-asan -DQUORVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
