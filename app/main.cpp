@@ -85,6 +85,8 @@ int main(int argc, char *argv[])
     quorvane::EditorApplication app(argc, argv);
     describe_program();
     QApplication::setApplicationDisplayName(QStringLiteral("Quorvane Editor"));
+    // The installed desktop entry, so that the desktop shows its icon for our windows.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.velsk.QuorvaneEditor"));
 
     QCommandLineParser parser;
     describe_options(parser);
