@@ -327,7 +327,8 @@ bool FirmwareUpgrade::verify_chunk(std::uint32_t k, std::uint32_t address)
         if (read.at(i) == written.at(i))
             continue;
         m_console.print_without_scroll(QStringLiteral("read back: ") + QString::fromLatin1(read.toHex().toUpper()));
-        return fail(step, QStringLiteral("the flash differs from the image at 0x%1 (read %2, written %3)")
+        return fail(step, QStringLiteral("the pedal's flash differs from the image at 0x%1: read back %2 "
+                                         "where the image has %3")
                               .arg(hex8(address + std::uint32_t(i)))
                               .arg(hex_byte(std::uint8_t(read.at(i))))
                               .arg(hex_byte(std::uint8_t(written.at(i)))));

@@ -335,7 +335,8 @@ void TestBootloader::verifyStopsAtTheFirstBadChunk_data()
     const QString refused = ": the pedal refused to read the chunk back (NOT ACK)";
     // pattern_image has 81 at 0x180; the pedal stores it as 80.
     QTest::newRow("flash differs") << "corrupt-block=1" << "" << QByteArray() << "FF 00"
-                                   << chunk1 + ": the flash differs from the image at 0x08000180 (read 80, written 81)";
+                                   << chunk1 + ": the pedal's flash differs from the image at 0x08000180: read back 80 "
+                                      "where the image has 81";
     QTest::newRow("read command refused") << "nack-read" << "" << QByteArray() << "11 EE"
                                           << "verify chunk 0 at address 0x08000000, read command" + refused;
     QTest::newRow("address refused") << "" << "address" << bytes("1F") << "08 00 01 00 09"

@@ -222,8 +222,8 @@ void TestUpgradePedal::failureThenRetry_data()
     QTest::newRow("unplugged mid-transfer") << "unplug" << "chunk ";
     // Written and answered ACK throughout, but not stored as sent.
     QTest::newRow("chunk 20 stored wrong") << "corrupt"
-                                           << "verify chunk 20 at address 0x08001400: the flash differs from the "
-                                              "image at 0x08001480";
+                                           << "verify chunk 20 at address 0x08001400: the pedal's flash differs "
+                                              "from the image at 0x08001480: read back ";
     QTest::newRow("read back refused") << "nack-read"
                                        << "verify chunk 0 at address 0x08000000, read command: the pedal refused "
                                           "to read the chunk back (NOT ACK)";

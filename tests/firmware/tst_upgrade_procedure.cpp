@@ -1,6 +1,10 @@
 // The upgrade as the user runs it, with the real upgrade window offscreen and
 // the virtual pedal behind the recording driver: entering the mode, the
-// hand-shake, the upgrade, its failures and the retry, leaving the mode.
+// hand-shake, the upgrade and its read-back, its failures and the retry,
+// leaving the mode, and "Verify after writing" kept between runs.
+
+// EditorRig leaves the editor's time limits at their defaults on purpose.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 #include "app/EditorRig.h"
 #include "common/ConsoleLog.h"
@@ -8,11 +12,11 @@
 #include "firmware/SettingsErase.h"
 #include "firmware/TformFirmwareUpgrade.h"
 #include "firmware/UpgradeProcedure.h"
+#include "protocol/Codec.h"
 #include "support/Hex.h"
 #include "support/RecordedPedal.h"
 #include "support/RecordingDriver.h"
 #include "support/ScriptedDialogs.h"
-#include "protocol/Codec.h"
 #include "usb/D2XXUnit.h"
 
 #include <QCheckBox>
@@ -454,8 +458,8 @@ void TestUpgradeProcedure::verifyFailureThenRetry_data()
     const auto written = std::uint8_t(image.at(0x380));
     QTest::newRow("chunk 3 stored wrong")
         << "corrupt-block=3"
-        << QStringLiteral("Firmware upgrade failed: verify chunk 3 at address 0x08000300: the flash differs from "
-                          "the image at 0x08000380 (read %1, written %2)")
+        << QStringLiteral("Firmware upgrade failed: verify chunk 3 at address 0x08000300: the pedal's flash "
+                          "differs from the image at 0x08000380: read back %1 where the image has %2")
                .arg(hex2(written ^ 0x01), hex2(written))
         << 202 + 3;
     QTest::newRow("read back refused")
