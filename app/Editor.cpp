@@ -106,6 +106,7 @@ Editor::Editor(const EditorDeps &deps)
     if (!m_updates->setServerAddress(m_update_server))
         m_update_server = m_updates->serverAddress();
     m_updates->setPreferenceFile(m_preferences->product_file(show_message_file));
+    m_upgrade->setVerifyPreferenceFile(m_preferences->product_file(verify_after_writing_file));
     // "Set Tuning" sends what the effect window's lists chose or the pedal reported.
     m_tunings->setTuningSource([this] { return int(m_parameters->current_tuning); },
                                [this] { return int(m_parameters->semitone_variation); });

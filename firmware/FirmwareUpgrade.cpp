@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cstring>
 
 namespace quorvane {
@@ -226,7 +227,7 @@ bool FirmwareUpgrade::BootloaderWriteFirmware()
         if (stop_requested)
             return fail(QStringLiteral("chunk %1").arg(k), QStringLiteral("stopped by the user"));
         if (progress)
-            progress(int(k), int(num_of_chunks));
+            progress(int(k), progress_maximum());
         const QString step =
             QStringLiteral("chunk %1 at address 0x%2").arg(k).arg(hex8(bootloader_address));
         if (!BootloaderWriteCommand(step))
@@ -249,6 +250,109 @@ bool FirmwareUpgrade::BootloaderWriteFirmware()
         bootloader_address += n;
         m_console.print_to_console(QString());
     }
+    return true;
+}
+
+int FirmwareUpgrade::progress_maximum() const
+{
+    return int(num_of_chunks) * (verify_after_writing ? 2 : 1);
+}
+
+bool FirmwareUpgrade::reply_failure(const QString &step, const LineReply &reply, const ReplyLimits &limits)
+{
+    switch (reply.status) {
+    case LineStatus::Ok:
+    case LineStatus::TimedOut:
+        break;
+    case LineStatus::Refused:
+        return fail(step, QStringLiteral("the line to the bootloader is not held by the upgrade"));
+    case LineStatus::Nack:
+    case LineStatus::IoFailed:
+    case LineStatus::Overflow:
+        return fail(step, QStringLiteral("the link to the pedal failed"));
+    }
+    if (reply.bytes.isEmpty())
+        return fail(step, QStringLiteral("no reply from the bootloader within ") +
+                              describe_timeout(limits.first_byte_ms));
+    const auto first = std::uint8_t(reply.bytes.at(0));
+    if (first == bootloader_nack)
+        return fail(step, QStringLiteral("the pedal refused to read the chunk back (NOT ACK)"));
+    if (first != bootloader_ack)
+        return fail(step, QStringLiteral("the bootloader answered %1 instead of ACK").arg(hex_byte(first)));
+    return fail(step, QStringLiteral("the answer broke off after %1 of its %2 bytes")
+                          .arg(reply.bytes.size())
+                          .arg(std::max(limits.max_bytes, 1)));
+}
+
+bool FirmwareUpgrade::expect_read_ack(const QString &step)
+{
+    if (!m_session)
+        return fail(step, QStringLiteral("the line to the bootloader is not held by the upgrade"));
+    const LineReply reply = m_session->read_reply(1, command_limits);
+    if (reply.ok() && std::uint8_t(reply.bytes.at(0)) == bootloader_ack)
+        return true;
+    ReplyLimits limits = command_limits;
+    limits.max_bytes = 1;
+    return reply_failure(step, reply, limits);
+}
+
+bool FirmwareUpgrade::verify_chunk(std::uint32_t k, std::uint32_t address)
+{
+    const QString step = QStringLiteral("verify chunk %1 at address 0x%2").arg(k).arg(hex8(address));
+    const QByteArray &written = firmware_chunks[k].data;
+    const auto N = std::uint8_t(written.size() - 1);
+    // One line a chunk: the console holds the whole image already.
+    m_console.print_without_scroll(
+        QStringLiteral("READ MEMORY Address: %1 N_byte: %2").arg(hex8(address), hex_byte(N)));
+    discard_stray();
+    if (!write_bytes({bootloader_read_memory[0], bootloader_read_memory[1]}, step) ||
+        !expect_read_ack(step + QStringLiteral(", read command")))
+        return false;
+    if (!write_bytes({std::uint8_t(address >> 24), std::uint8_t(address >> 16), std::uint8_t(address >> 8),
+                      std::uint8_t(address), calc_address_checksum(address)},
+                     step) ||
+        !expect_read_ack(step + QStringLiteral(", address")))
+        return false;
+    if (!write_bytes({N, std::uint8_t(N ^ 0xFF)}, step))
+        return false;
+
+    // The ACK and the N + 1 bytes behind it, taken as one reply.
+    ReplyLimits limits = read_back_limits;
+    limits.max_bytes = int(written.size()) + 1;
+    const LineReply reply = m_session->read_reply(limits.max_bytes, limits);
+    if (!reply.ok() || std::uint8_t(reply.bytes.at(0)) != bootloader_ack)
+        return reply_failure(step + QStringLiteral(", data"), reply, limits);
+    const QByteArray read = reply.bytes.mid(1);
+    for (qsizetype i = 0; i < written.size(); ++i) {
+        if (read.at(i) == written.at(i))
+            continue;
+        m_console.print_without_scroll(QStringLiteral("read back: ") + QString::fromLatin1(read.toHex().toUpper()));
+        return fail(step, QStringLiteral("the pedal's flash differs from the image at 0x%1: read back %2 "
+                                         "where the image has %3")
+                              .arg(hex8(address + std::uint32_t(i)))
+                              .arg(hex_byte(std::uint8_t(read.at(i))))
+                              .arg(hex_byte(std::uint8_t(written.at(i)))));
+    }
+    return true;
+}
+
+bool FirmwareUpgrade::BootloaderVerifyFirmware()
+{
+    m_console.print_without_scroll(QStringLiteral("Start Verify Command"));
+    std::uint32_t address = flash_start_address;
+    std::uint32_t verified = 0;
+    for (std::uint32_t k = 0; k < num_of_chunks && k < firmware_chunks.size(); ++k) {
+        if (stop_requested)
+            return fail(QStringLiteral("verify chunk %1").arg(k), QStringLiteral("stopped by the user"));
+        if (progress)
+            progress(int(num_of_chunks + k), int(2 * num_of_chunks));
+        if (!verify_chunk(k, address))
+            return false;
+        const auto n = std::uint32_t(firmware_chunks[k].data.size());
+        address += n;
+        verified += n;
+    }
+    m_console.print_to_console(QStringLiteral("Verified %1 bytes in %2 chunks").arg(verified).arg(num_of_chunks));
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The editor's side of the microcontroller's serial bootloader: global erase,
-// Write Memory in 256-byte chunks, the version record and Go. Every reply is
+// Write Memory in 256-byte chunks, Read Memory of the same chunks to verify
+// them, the version record and Go. Every reply is
 // checked against its bound; the first one that is not an ACK stops the
 // sequence and leaves the reason in `failure`.
 
@@ -32,6 +33,7 @@ constexpr std::uint8_t bootloader_nack = 0x1F;
 
 // Command bytes, each followed by its complement.
 constexpr std::array<std::uint8_t, 2> bootloader_write_memory = {0x31, 0xCE};
+constexpr std::array<std::uint8_t, 2> bootloader_read_memory = {0x11, 0xEE};
 constexpr std::array<std::uint8_t, 2> bootloader_erase_memory = {0x43, 0xBC};
 constexpr std::array<std::uint8_t, 2> bootloader_global_erase = {0xFF, 0x00};
 constexpr std::array<std::uint8_t, 2> bootloader_go = {0x21, 0xDE};
@@ -79,6 +81,12 @@ public:
     // the exchange in a failure.
     bool BootloaderWriteCommand(const QString &step);
     bool BootloaderWriteFirmware();
+    // Reads every chunk BootloaderWriteFirmware wrote back with Read Memory,
+    // in the same blocks, and compares it with the image. The first chunk
+    // that differs, is refused or does not come whole stops it: `failure`
+    // then names the chunk and its address (and, for a difference, the
+    // address of the first byte that differs).
+    bool BootloaderVerifyFirmware();
     bool BootloaderWriteVersion(int version);
     bool BootloaderGo();
     // Sends the synchronisation byte until the bootloader answers ACK (fresh)
@@ -92,11 +100,18 @@ public:
     // The stored version record for a version: 07, seven zeros, version, checksum.
     static QByteArray version_record(std::uint8_t version);
 
-    // Called with (k, num_of_chunks) before chunk k is sent.
+    // Called with (k, num_of_chunks) before chunk k is sent. When the image
+    // will be read back (verify_after_writing), the bar covers both: chunk k
+    // is (k, 2 * num_of_chunks) when written and (num_of_chunks + k, 2 *
+    // num_of_chunks) when read back.
     std::function<void(int value, int maximum)> progress;
+    // Whether BootloaderVerifyFirmware follows the writing; only the progress
+    // depends on it, the caller runs the read-back.
+    bool verify_after_writing = false;
 
     ReplyLimits command_limits = TimeLimits{}.bootloader_command;
     ReplyLimits erase_limits = TimeLimits{}.bootloader_erase;
+    ReplyLimits read_back_limits = TimeLimits{}.bootloader_read_back;
 
     std::uint32_t bootloader_address = 0;
     QByteArray firmware_image;
@@ -117,6 +132,12 @@ private:
     bool write_one_by_one(std::initializer_list<std::uint8_t> bytes, const QString &step);
     bool write_block(const QByteArray &bytes, const QString &step);
     bool expect_ack(const QString &step, const ReplyLimits &limits);
+    // The same for the steps of Read Memory, quietly: a NACK is the pedal
+    // refusing to read back.
+    bool expect_read_ack(const QString &step);
+    bool reply_failure(const QString &step, const LineReply &reply, const ReplyLimits &limits);
+    bool verify_chunk(std::uint32_t k, std::uint32_t address);
+    int progress_maximum() const;
     bool fail(const QString &step, const QString &reason);
     void drain_replies();
     // Before a command goes out: what an earlier answer left is read off and logged.

@@ -3,6 +3,7 @@
 #include "firmware/UpgradeProcedure.h"
 #include "ui_TformFirmwareUpgrade.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QSignalBlocker>
 
@@ -16,6 +17,11 @@ TformFirmwareUpgrade::TformFirmwareUpgrade(QWidget *parent)
             [this] { FirmwareSelect(); });
     connect(m_ui->btnUpgradeFirmware, &QPushButton::clicked, this,
             [this] { btnUpgradeFirmwareClick(); });
+    // A click, not a change made to show the procedure's choice.
+    connect(m_ui->chkVerify, &QCheckBox::clicked, this, [this](bool on) {
+        if (m_procedure)
+            m_procedure->setVerifyAfterWriting(on);
+    });
 }
 
 TformFirmwareUpgrade::~TformFirmwareUpgrade() = default;
@@ -30,7 +36,11 @@ void TformFirmwareUpgrade::follow(UpgradeProcedure &procedure)
     connect(&procedure, &UpgradeProcedure::transferRunning, this, [this](bool on) {
         m_ui->btnUpgradeFirmware->setEnabled(!on);
         m_ui->cmbFirmwareChoose->setEnabled(!on);
+        m_ui->chkVerify->setEnabled(!on);
     });
+    m_ui->chkVerify->setChecked(procedure.verify_after_writing());
+    connect(&procedure, &UpgradeProcedure::verifyAfterWritingChanged, m_ui->chkVerify,
+            &QCheckBox::setChecked);
     connect(&procedure, &UpgradeProcedure::finished, this, [this] {
         m_ui->ProgressBar1->setValue(0);
         hide();
@@ -48,6 +58,7 @@ void TformFirmwareUpgrade::follow(UpgradeProcedure &procedure)
 QComboBox *TformFirmwareUpgrade::cmbFirmwareChoose() const { return m_ui->cmbFirmwareChoose; }
 QPushButton *TformFirmwareUpgrade::btnUpgradeFirmware() const { return m_ui->btnUpgradeFirmware; }
 QProgressBar *TformFirmwareUpgrade::ProgressBar1() const { return m_ui->ProgressBar1; }
+QCheckBox *TformFirmwareUpgrade::chkVerify() const { return m_ui->chkVerify; }
 
 void TformFirmwareUpgrade::FormShow()
 {

@@ -1,13 +1,15 @@
 #pragma once
-// The firmware upgrade window: the image list, the "Upgrade Firmware" button
-// and the progress bar. It follows the upgrade procedure's signals (progress,
-// a running transfer, its end, whether it is wanted), and its handlers hand
-// the user's choices to the procedure.
+// The firmware upgrade window: the image list, the "Upgrade Firmware" button,
+// the progress bar and "Verify after writing". It follows the upgrade
+// procedure's signals (progress, a running transfer, its end, whether it is
+// wanted, the verify choice), and its handlers hand the user's choices to
+// the procedure.
 
 #include <QWidget>
 
 #include <memory>
 
+class QCheckBox;
 class QComboBox;
 class QProgressBar;
 class QPushButton;
@@ -32,6 +34,7 @@ public:
     QComboBox *cmbFirmwareChoose() const;
     QPushButton *btnUpgradeFirmware() const;
     QProgressBar *ProgressBar1() const;
+    QCheckBox *chkVerify() const;
 
     // Selects the newest image, "Firmware_10", every time the window opens.
     void FormShow();

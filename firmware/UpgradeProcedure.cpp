@@ -1,6 +1,7 @@
 #include "firmware/UpgradeProcedure.h"
 
 #include "common/ConsoleLog.h"
+#include "common/Preferences.h"
 #include "firmware/SettingsErase.h"
 #include "platform/Dialogs.h"
 #include "platform/Wait.h"
@@ -256,12 +257,16 @@ bool UpgradeProcedure::btnUpgradeFirmwareClick()
     // closed until the transfer ends.
     const QString image_name = firmware_resource_name;
     const int version = firmware_version;
+    const bool verify = m_verify;
     auto hold = hold_exchange();
     const bool saved_report_switch = m_link.report_usb_errors;
     m_link.report_usb_errors = false;
     m_stop_requested = false;
     m_client.stop_requested = false;
+    m_client.verify_after_writing = verify;
     set_transfer_running(true);
+    if (!verify)
+        m_console.print_to_console(QStringLiteral("Verify after writing is off: the image will not be read back"));
 
     // Nothing is erased before the image is known to fit.
     if (!m_client.LoadFirmwareImage(image_name))
@@ -284,6 +289,10 @@ bool UpgradeProcedure::btnUpgradeFirmwareClick()
         return fail_upgrade(QStringLiteral("erase"), saved_report_switch);
     if (!m_client.BootloaderWriteFirmware())
         return fail_upgrade(QStringLiteral("write"), saved_report_switch);
+    // Read back before the version record: a pedal whose flash differs from
+    // the image gets neither the record nor Go, and waits in its bootloader.
+    if (verify && !m_client.BootloaderVerifyFirmware())
+        return fail_upgrade(QStringLiteral("verify"), saved_report_switch);
     if (!m_client.BootloaderWriteVersion(version))
         return fail_upgrade(QStringLiteral("version record"), saved_report_switch);
 
@@ -333,6 +342,36 @@ void UpgradeProcedure::stop_transfer()
     m_stop_requested = true;
     m_client.stop_requested = true;
     m_console.print_to_console(QStringLiteral("Stopping the firmware upgrade at the next chunk"));
+}
+
+void UpgradeProcedure::setVerifyPreferenceFile(const QString &path)
+{
+    m_verify_file = path;
+    const std::optional<QString> text = read_preference_text(path);
+    const QString word = text ? text->trimmed() : QString();
+    if (text && word != QLatin1String("YES") && word != QLatin1String("NO"))
+        m_console.print_to_console(
+            QStringLiteral("%1 holds \"%2\", neither YES nor NO: verifying after writing")
+                .arg(path, word.left(40)));
+    const bool on = word != QLatin1String("NO");
+    if (on == m_verify)
+        return;
+    m_verify = on;
+    emit verifyAfterWritingChanged(on);
+}
+
+void UpgradeProcedure::setVerifyAfterWriting(bool on)
+{
+    if (on != m_verify) {
+        m_verify = on;
+        emit verifyAfterWritingChanged(on);
+    }
+    if (m_verify_file.isEmpty())
+        return;
+    const QString error =
+        write_preference_text(m_verify_file, on ? QStringLiteral("YES") : QStringLiteral("NO"));
+    if (!error.isEmpty())
+        m_dialogs.message(error + QStringLiteral("\nThe choice holds until the editor ends."));
 }
 
 bool UpgradeProcedure::FormClose()

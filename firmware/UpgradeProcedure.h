@@ -108,6 +108,19 @@ public:
     // nothing sent (the pedal stays where it is).
     void leave_upgrade_mode();
 
+    // "Verify after writing": whether the upgrade reads the image back and
+    // compares it before the version record and Go. On unless the user
+    // turned it off; a transfer keeps the choice it started with.
+    bool verify_after_writing() const { return m_verify; }
+    // The user's choice, kept in the preference file when one is set. When
+    // the file cannot be written the user is told, and the choice holds
+    // until the editor ends.
+    void setVerifyAfterWriting(bool on);
+    // The file that keeps the choice between runs ("YES" or "NO"), read at
+    // once: "NO" turns verification off; no file, or anything else in it,
+    // leaves it on.
+    void setVerifyPreferenceFile(const QString &path);
+
     bool upgrade_mode_checked() const { return m_mode_checked; }
     bool transfer_running() const { return m_transfer_running; }
     bool pedal_in_bootloader() const { return m_in_bootloader; }
@@ -120,11 +133,16 @@ public:
     static constexpr int first_firmware_with_upgrade_request = 9;
 
 signals:
-    // Bytes written of the image so far, of `maximum`.
+    // Chunks of the image written so far, and read back when verifying, of
+    // `maximum` (twice the chunks when verifying, each counted once written
+    // and once read back).
     void progress(int value, int maximum);
-    // The upgrade stopped at `step` ("image", "erase", "write", "go", ...)
-    // for `reason`; the pedal stays in its bootloader for a retry.
+    // The upgrade stopped at `step` ("image", "version record",
+    // "resynchronise", "erase", "write", "verify", "go") for `reason`; the
+    // pedal stays in its bootloader for a retry.
     void failed(const QString &step, const QString &reason);
+    // "Verify after writing" changed (the user, or the preference file).
+    void verifyAfterWritingChanged(bool on);
     // The new firmware runs and the mode has ended.
     void finished();
     // A transfer started (true) or ended (false).
@@ -164,6 +182,8 @@ private:
     bool m_transfer_running = false;
     bool m_needs_resync = false;
     bool m_stop_requested = false;
+    bool m_verify = true;
+    QString m_verify_file;
 };
 
 } // namespace quorvane

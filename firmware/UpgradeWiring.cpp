@@ -22,6 +22,7 @@ void wire_upgrade(UpgradeProcedure &procedure, DeviceConnection &connection)
             c->Timer_USB_Read.stop();
     };
     h.request_status = [c] { c->RequestDeviceStatus(); };
+    procedure.client().read_back_limits = connection.limits.bootloader_read_back;
     procedure.setExchangeGuard(&connection.exchange);
     connection.bootloader_handshake = [&procedure] { return procedure.BootloaderLinkHandshake(); };
 }

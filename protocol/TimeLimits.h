@@ -22,6 +22,11 @@ struct TimeLimits {
     ReplyLimits bootloader_command{1000, 1000, 1000, 1};
     // The bootloader's global erase.
     ReplyLimits bootloader_erase{40000, 40000, 40000, 1};
+    // Read Memory's last answer: ACK and a block of up to 256 bytes, 257 in
+    // all, which take 25 ms at 115200 bit/s and 11 bits a byte (8E1); the
+    // bridge holds them up to 16 ms more. The first byte is awaited as a
+    // command's, the rest given ten times what it needs.
+    ReplyLimits bootloader_read_back{1000, 200, 1400, 257};
     // The settings-memory dump (0xAB and 16384 bytes), from its first byte.
     int memory_dump_ms = 3000;
 };

@@ -203,6 +203,13 @@ void PedalBootloader::command(std::uint8_t cmd, qint64 at)
         reply(QByteArray::fromHex("79 01 04 10 79"), at);
         return;
     case 0x11: // Read Memory
+        if (m_options.faults.has(PedalFault::NackRead)) {
+            refuse(QStringLiteral("fault: Read Memory refused"), at);
+            return;
+        }
+        m_state = State::Address;
+        reply(ackByte, at);
+        return;
     case 0x21: // Go
     case 0x31: // Write Memory
         m_state = State::Address;
@@ -284,7 +291,7 @@ void PedalBootloader::writeData(qint64 at)
     const PedalFaults &f = m_options.faults;
     if (index == f.number(PedalFault::SilentAtWrite))
         return hang(QStringLiteral("Write Memory %1 hangs").arg(index));
-    const QByteArray data = m_buffer.mid(1, m_count);
+    QByteArray data = m_buffer.mid(1, m_count);
     if (xorOf(m_buffer, 0, m_count + 1) != std::uint8_t(m_buffer[m_count + 1]))
         return refuse(QStringLiteral("data checksum"), at);
     if (m_count % 4 != 0 && !f.has(PedalFault::AnyWriteLength))
@@ -295,6 +302,15 @@ void PedalBootloader::writeData(qint64 at)
                                                       : takeNackFault(NackPoint::Step::Chunk, m_address);
     if (nackOnce || index == f.number(PedalFault::NackAtWrite))
         return refuse(QStringLiteral("write refused"), at);
+    if (index == f.number(PedalFault::CorruptBlock)) {
+        // Taken and answered as any other block: the byte in its middle that
+        // is stored wrong shows only when the block is read back.
+        const int middle = m_count / 2;
+        data[middle] = char(data[middle] ^ 0x01);
+        m_outlet.note(QStringLiteral("fault: Write Memory %1 stored with the byte at %2 changed")
+                          .arg(index)
+                          .arg(m_address + std::uint32_t(middle), 8, 16, QChar('0')));
+    }
     if (!writeMemory(m_address, data))
         return refuse(QStringLiteral("programming error"), at);
     ++m_writeCount;

@@ -54,6 +54,9 @@ constexpr std::array kFaults = {
     Row{PedalFault::SilentErase, "silent-erase", Shape::None, "", 0, "", "erases, then hangs"},
     Row{PedalFault::ExtraAfterAck, "extra-after-ack", Shape::None, "", 0, "", "1F behind every lone ACK"},
     Row{PedalFault::AnyWriteLength, "any-write-length", Shape::None, "", 0, "", "not only whole words"},
+    Row{PedalFault::CorruptBlock, "corrupt-block", Shape::Number, "N", kAny, "a count of Write Memory commands",
+        "the N-th Write Memory from 0 stored with one byte changed"},
+    Row{PedalFault::NackRead, "nack-read", Shape::None, "", 0, "", "Read Memory refused"},
 };
 
 const Row *rowOf(PedalFault fault)

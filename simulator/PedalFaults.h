@@ -38,6 +38,8 @@ enum class PedalFault {
     SilentErase,   // silent-erase: erases, then hangs instead of answering
     ExtraAfterAck, // extra-after-ack: every ACK sent alone has a 0x1F right behind it
     AnyWriteLength, // any-write-length: Write Memory takes any length, not only whole words
+    CorruptBlock,   // corrupt-block=N: the N-th Write Memory (from 0) is ACKed but stored with one byte changed
+    NackRead,       // nack-read: every Read Memory is refused at its command byte (as under read protection)
 };
 
 // The bootloader step that nack-at refuses once.

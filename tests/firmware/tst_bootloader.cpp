@@ -86,6 +86,9 @@ private slots:
     void versionRecord_data();
     void versionRecord();
     void wireShapeOfAWholeSequence();
+    void verifyReadsBackInTheWrittenBlocks();
+    void verifyStopsAtTheFirstBadChunk_data();
+    void verifyStopsAtTheFirstBadChunk();
     void replyWait_data();
     void replyWait();
     void stopsAtTheFirstBadReply_data();
@@ -287,6 +290,109 @@ void TestBootloader::wireShapeOfAWholeSequence()
         at = lines.indexOf(QString::fromLatin1(text), at);
         QVERIFY2(at >= 0, text);
     }
+}
+
+void TestBootloader::verifyReadsBackInTheWrittenBlocks()
+{
+    Rig rig;
+    const QByteArray image = pattern_image(300);
+    rig.client.verify_after_writing = true;
+    rig.client.setFirmwareImage(image);
+    QVERIFY(rig.client.SplitFirmwareInChunks());
+    QVERIFY(rig.client.BootloaderEraseAll());
+    QVERIFY(rig.client.BootloaderWriteFirmware());
+    rig.driver.writes.clear();
+    rig.driver.calls.clear();
+    const qsizetype before = rig.console.count();
+
+    QVERIFY(rig.client.BootloaderVerifyFirmware());
+    // Read Memory of each chunk as it was written: the command, the address,
+    // N and its complement.
+    QCOMPARE(rig.driver.writes, (QList<QByteArray>{bytes("11 EE"), bytes("08 00 00 00 08"), bytes("FF 00"),
+                                                    bytes("11 EE"), bytes("08 00 01 00 09"), bytes("2B D4")}));
+    // The last answer, ACK and data, taken in one read of N + 2 bytes.
+    QCOMPARE(rig.driver.calls.filter(QStringLiteral("read:")),
+             (QStringList{"read:1", "read:1", "read:257", "read:1", "read:1", "read:45"}));
+    QVERIFY(rig.driver.rx.isEmpty());
+    // One console line a chunk.
+    QCOMPARE(rig.console.lines().mid(before),
+             (QStringList{"Start Verify Command", "READ MEMORY Address: 08000000 N_byte: FF",
+                          "READ MEMORY Address: 08000100 N_byte: 2B", "Verified 300 bytes in 2 chunks"}));
+    // One bar for both: the chunks written, then read back.
+    QCOMPARE(rig.progress, (QList<QPair<int, int>>{{0, 4}, {1, 4}, {2, 4}, {3, 4}}));
+    QCOMPARE(rig.client.failure, QString());
+}
+
+void TestBootloader::verifyStopsAtTheFirstBadChunk_data()
+{
+    QTest::addColumn<QString>("fault");     // of the pedal
+    QTest::addColumn<QString>("step");      // chunk 1's step whose answer is replaced, if any
+    QTest::addColumn<QByteArray>("answer"); // what comes instead
+    QTest::addColumn<QString>("last");      // the last bytes sent
+    QTest::addColumn<QString>("failure");
+
+    const QString chunk1 = "verify chunk 1 at address 0x08000100";
+    const QString refused = ": the pedal refused to read the chunk back (NOT ACK)";
+    // pattern_image has 81 at 0x180; the pedal stores it as 80.
+    QTest::newRow("flash differs") << "corrupt-block=1" << "" << QByteArray() << "FF 00"
+                                   << chunk1 + ": the pedal's flash differs from the image at 0x08000180: read back 80 "
+                                      "where the image has 81";
+    QTest::newRow("read command refused") << "nack-read" << "" << QByteArray() << "11 EE"
+                                          << "verify chunk 0 at address 0x08000000, read command" + refused;
+    QTest::newRow("address refused") << "" << "address" << bytes("1F") << "08 00 01 00 09"
+                                     << chunk1 + ", address" + refused;
+    QTest::newRow("count refused") << "" << "count" << bytes("1F") << "FF 00" << chunk1 + ", data" + refused;
+    QTest::newRow("silence after the address") << "" << "address" << QByteArray() << "08 00 01 00 09"
+                                               << chunk1 + ", address: no reply from the bootloader within 50 ms";
+    QTest::newRow("silence after the count") << "" << "count" << QByteArray() << "FF 00"
+                                             << chunk1 + ", data: no reply from the bootloader within 50 ms";
+    QTest::newRow("broken off") << "" << "count" << bytes("79") + QByteArray(100, 'x') << "FF 00"
+                                << chunk1 + ", data: the answer broke off after 101 of its 257 bytes";
+    QTest::newRow("no ACK before the data") << "" << "count" << bytes("00") + QByteArray(256, 'x') << "FF 00"
+                                            << chunk1 + ", data: the bootloader answered 00 instead of ACK";
+}
+
+void TestBootloader::verifyStopsAtTheFirstBadChunk()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, step);
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, last);
+    QFETCH(QString, failure);
+
+    Rig rig;
+    rig.client.command_limits = {50, 50, 50, 1};
+    rig.client.read_back_limits = {50, 50, 100, 257};
+    if (!fault.isEmpty())
+        QVERIFY(rig.pedal.faults().parse(fault, nullptr));
+    rig.client.verify_after_writing = true;
+    rig.client.setFirmwareImage(pattern_image(3 * 256));
+    QVERIFY(rig.client.SplitFirmwareInChunks());
+    QVERIFY(rig.client.BootloaderEraseAll());
+    QVERIFY(rig.client.BootloaderWriteFirmware());
+    rig.driver.writes.clear();
+
+    // Chunk 1's answer to `step` replaced by `answer`.
+    auto feed = rig.driver.onWrite;
+    rig.driver.onWrite = [&, feed, address = QByteArray()](const QByteArray &b) mutable {
+        const qsizetype queued = rig.driver.rx.size();
+        feed(b);
+        const QByteArray chunk1 = bytes("08 00 01 00 09");
+        const bool hit = (step == "address" && b == chunk1) || (step == "count" && address == chunk1 && b == bytes("FF 00"));
+        if (b.size() == 5)
+            address = b;
+        if (hit) {
+            rig.driver.rx.truncate(queued);
+            rig.driver.rx += answer;
+        }
+    };
+
+    QVERIFY(!rig.client.BootloaderVerifyFirmware());
+    QCOMPARE(rig.client.failure, failure);
+    // Nothing after the step that failed; chunk 2 is never read.
+    QCOMPARE(spaced(rig.driver.writes.last()), last);
+    QVERIFY(!rig.driver.writes.contains(bytes("08 00 02 00 0A")));
+    QVERIFY(!rig.console.lines().contains(QStringLiteral("Verified 768 bytes in 3 chunks")));
 }
 
 void TestBootloader::replyWait_data()

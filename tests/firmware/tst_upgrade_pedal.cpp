@@ -11,6 +11,7 @@
 #include "support/ScriptedDialogs.h"
 #include "usb/D2XXUnit.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -219,6 +220,13 @@ void TestUpgradePedal::failureThenRetry_data()
     QTest::newRow("nack at chunk 20") << "nack" << "chunk 20 at address 0x08001400, data: the bootloader answered NOT ACK";
     QTest::newRow("silent from chunk 20") << "silent" << "chunk 20 at address 0x08001400";
     QTest::newRow("unplugged mid-transfer") << "unplug" << "chunk ";
+    // Written and answered ACK throughout, but not stored as sent.
+    QTest::newRow("chunk 20 stored wrong") << "corrupt"
+                                           << "verify chunk 20 at address 0x08001400: the pedal's flash differs "
+                                              "from the image at 0x08001480: read back ";
+    QTest::newRow("read back refused") << "nack-read"
+                                       << "verify chunk 0 at address 0x08000000, read command: the pedal refused "
+                                          "to read the chunk back (NOT ACK)";
 }
 
 void TestUpgradePedal::failureThenRetry()
@@ -239,6 +247,10 @@ void TestUpgradePedal::failureThenRetry()
                                  rig.pedal().faults().set(PedalFault::Silent);
                              once = once && value != 20;
                          });
+    } else if (fault == "corrupt") {
+        rig.pedal().faults().set(PedalFault::CorruptBlock, 20); // the Write Memory of chunk 20
+    } else if (fault == "nack-read") {
+        rig.pedal().faults().set(PedalFault::NackRead);
     } else {
         rig.pedal().faults().set(PedalFault::UnplugAfter, 8000); // bytes since the pedal was plugged in
     }
@@ -249,8 +261,10 @@ void TestUpgradePedal::failureThenRetry()
              qPrintable(rig.dialogs.messages.first()));
     QVERIFY(!rig.dialogs.messages.contains(upgrade_complete_text));
     QVERIFY(!rig.pedalReceived("21 DE"));
+    QVERIFY(!rig.pedalReceived("08 01 FC 00 F5")); // the version record's address
+    QCOMPARE(rig.pedal().mode(), PedalModel::Mode::Bootloader);
     const int stoppedAt = rig.window.ProgressBar1()->value();
-    QVERIFY(stoppedAt > 0 && stoppedAt < 202);
+    QVERIFY(stoppedAt > 0 && stoppedAt < rig.window.ProgressBar1()->maximum());
     QVERIFY(rig.window.isVisible());
     QVERIFY(rig.window.btnUpgradeFirmware()->isEnabled());
     QVERIFY(!rig.connection.Timer_USB_Read.isActive());
@@ -259,6 +273,8 @@ void TestUpgradePedal::failureThenRetry()
     rig.dialogs.reset();
     if (fault == "silent") {
         rig.pedal().faults().clear(PedalFault::Silent);
+    } else if (fault == "nack-read") {
+        rig.pedal().faults().clear(PedalFault::NackRead);
     } else if (fault == "unplug") {
         // Plugged in again: with its flash half written the pedal comes up
         // in its bootloader. The window is closed and the link made again.
@@ -330,7 +346,8 @@ void TestUpgradePedal::listIsClosedDuringTheTransfer()
     QObject::connect(rig.window.ProgressBar1(), &QProgressBar::valueChanged, &rig.window, [&](int value) {
         if (value != 20)
             return;
-        closed = !rig.window.cmbFirmwareChoose()->isEnabled() && !rig.window.btnUpgradeFirmware()->isEnabled();
+        closed = !rig.window.cmbFirmwareChoose()->isEnabled() && !rig.window.btnUpgradeFirmware()->isEnabled()
+                 && !rig.window.chkVerify()->isEnabled();
         // Picked anyway, while Firmware_10 is being written.
         rig.window.cmbFirmwareChoose()->setCurrentText(QStringLiteral("Firmware_8"));
     });
@@ -341,6 +358,7 @@ void TestUpgradePedal::listIsClosedDuringTheTransfer()
     QVERIFY(rig.pedal().flashMatchesBuiltInImage());
     QCOMPARE(rig.window.cmbFirmwareChoose()->currentText(), QStringLiteral("Firmware_10"));
     QVERIFY(rig.window.cmbFirmwareChoose()->isEnabled());
+    QVERIFY(rig.window.chkVerify()->isEnabled());
 }
 
 void TestUpgradePedal::joinsABootloaderSynchronisedBefore()

@@ -1,21 +1,30 @@
 // The upgrade as the user runs it, with the real upgrade window offscreen and
 // the virtual pedal behind the recording driver: entering the mode, the
-// hand-shake, the upgrade, its failures and the retry, leaving the mode.
+// hand-shake, the upgrade and its read-back, its failures and the retry,
+// leaving the mode, and "Verify after writing" kept between runs.
 
+// EditorRig leaves the editor's time limits at their defaults on purpose.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+#include "app/EditorRig.h"
 #include "common/ConsoleLog.h"
+#include "common/Preferences.h"
 #include "firmware/SettingsErase.h"
 #include "firmware/TformFirmwareUpgrade.h"
 #include "firmware/UpgradeProcedure.h"
+#include "protocol/Codec.h"
 #include "support/Hex.h"
 #include "support/RecordedPedal.h"
 #include "support/RecordingDriver.h"
 #include "support/ScriptedDialogs.h"
 #include "usb/D2XXUnit.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
 
 
@@ -126,9 +135,15 @@ private slots:
     void handshakeWithoutReply();
     void uncheckingSendsNothingAndRestoresTheLine();
     void windowSelectsTheNewestImage();
+    void fullUpgrade_data();
     void fullUpgrade();
     void failureThenRetry_data();
     void failureThenRetry();
+    void verifyFailureThenRetry_data();
+    void verifyFailureThenRetry();
+    void verifyChoiceIsKept_data();
+    void verifyChoiceIsKept();
+    void verifyChoiceOutlivesTheEditor();
     void windowCannotCloseDuringTransfer();
     void unknownImageIsRefusedBeforeErase();
     void otherSendersAreRefusedInBootloader();
@@ -272,11 +287,25 @@ void TestUpgradeProcedure::windowSelectsTheNewestImage()
     QCOMPARE(rig.procedure.firmware_version, 10);
 }
 
+void TestUpgradeProcedure::fullUpgrade_data()
+{
+    QTest::addColumn<bool>("verify");
+    QTest::addColumn<int>("maximum"); // of the progress bar
+    QTest::newRow("verified") << true << 2 * 199;
+    QTest::newRow("not verified") << false << 199;
+}
+
 void TestUpgradeProcedure::fullUpgrade()
 {
+    QFETCH(bool, verify);
+    QFETCH(int, maximum);
     Rig rig;
     rig.enterBootloader();
     rig.openWindowWith(QStringLiteral("Firmware_8"));
+    QVERIFY(rig.window.chkVerify()->isChecked());
+    if (!verify)
+        rig.window.chkVerify()->click();
+    QCOMPARE(rig.procedure.verify_after_writing(), verify);
     rig.link.report_usb_errors = true;
     QSignalSpy progress(&rig.procedure, &UpgradeProcedure::progress);
     QSignalSpy finished(&rig.procedure, &UpgradeProcedure::finished);
@@ -286,7 +315,7 @@ void TestUpgradeProcedure::fullUpgrade()
     // The procedure reports; the window follows.
     QCOMPARE(finished.size(), 1);
     QVERIFY(failed.isEmpty());
-    QCOMPARE(progress.last(), (QVariantList{198, 199})); // the last of 199 chunks
+    QCOMPARE(progress.last(), (QVariantList{maximum - 1, maximum})); // the last of 199 chunks
     const QByteArray image = builtin_image(QStringLiteral("FIRMWARE_8"));
     QCOMPARE(image.size(), 50720);
     QCOMPARE(rig.flash().left(image.size()), image);
@@ -296,6 +325,17 @@ void TestUpgradeProcedure::fullUpgrade()
     QCOMPARE(rig.dialogs.messages, QStringList{upgrade_complete_text});
     QVERIFY(rig.console.lines().contains("Firmware num of bytes: 50720"));
 
+    // Verified: every chunk read back after the last one was written and
+    // before the version record. Not verified: no Read Memory at all.
+    const QStringList sent = rig.written();
+    const qsizetype lastChunk = sent.indexOf("08 00 C6 00 CE"); // its write; its read-back comes later
+    const qsizetype record = sent.indexOf("08 01 FC 00 F5");
+    QVERIFY(lastChunk >= 0 && record > lastChunk);
+    QCOMPARE(sent.count("11 EE"), verify ? 199 : 0);
+    QCOMPARE(sent.mid(lastChunk, record - lastChunk).count("11 EE"), verify ? 199 : 0);
+    QCOMPARE(rig.console.lines().contains("Verified 50720 bytes in 199 chunks"), verify);
+    QCOMPARE(rig.console.lines().contains("Verify after writing is off: the image will not be read back"), !verify);
+
     // Back to the firmware's line, status asked while the mode was still on.
     QCOMPARE(rig.driver.parity, FT_PARITY_NONE);
     QCOMPARE(rig.statusRequests, 1);
@@ -304,8 +344,9 @@ void TestUpgradeProcedure::fullUpgrade()
     QVERIFY(rig.tick);
     QVERIFY(!rig.window.isVisible());
     QCOMPARE(rig.window.ProgressBar1()->value(), 0);
-    QCOMPARE(rig.window.ProgressBar1()->maximum(), 199);
+    QCOMPARE(rig.window.ProgressBar1()->maximum(), maximum);
     QVERIFY(rig.window.btnUpgradeFirmware()->isEnabled());
+    QVERIFY(rig.window.chkVerify()->isEnabled());
     QVERIFY(!rig.checked);
     QVERIFY(!rig.startEnabled);
     QVERIFY(!rig.bootloader_mode);
@@ -406,17 +447,173 @@ void TestUpgradeProcedure::failureThenRetry()
     QVERIFY(!rig.window.isVisible());
 }
 
+void TestUpgradeProcedure::verifyFailureThenRetry_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("progress"); // of 2 * 202
+
+    // Written whole and answered ACK throughout, chunk 3 holds one wrong byte.
+    const QByteArray image = builtin_image(QStringLiteral("FIRMWARE_10"));
+    const auto written = std::uint8_t(image.at(0x380));
+    QTest::newRow("chunk 3 stored wrong")
+        << "corrupt-block=3"
+        << QStringLiteral("Firmware upgrade failed: verify chunk 3 at address 0x08000300: the pedal's flash "
+                          "differs from the image at 0x08000380: read back %1 where the image has %2")
+               .arg(hex2(written ^ 0x01), hex2(written))
+        << 202 + 3;
+    QTest::newRow("read back refused")
+        << "nack-read"
+        << "Firmware upgrade failed: verify chunk 0 at address 0x08000000, read command: the pedal refused to read "
+           "the chunk back (NOT ACK)"
+        << 202;
+}
+
+void TestUpgradeProcedure::verifyFailureThenRetry()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, message);
+    QFETCH(int, progress);
+
+    Rig rig;
+    rig.enterBootloader();
+    rig.openWindowWith(QStringLiteral("Firmware_10"));
+    QVERIFY(rig.pedal.faults().parse(fault, nullptr));
+    QSignalSpy failed(&rig.procedure, &UpgradeProcedure::failed);
+    QSignalSpy finished(&rig.procedure, &UpgradeProcedure::finished);
+
+    QVERIFY(!rig.procedure.btnUpgradeFirmwareClick());
+    QCOMPARE(rig.dialogs.messages, QStringList{message});
+    QCOMPARE(failed.size(), 1);
+    QCOMPARE(failed.first().at(0).toString(), QStringLiteral("verify"));
+    QCOMPARE(upgrade_failed_prefix + failed.first().at(1).toString(), message);
+    QVERIFY(finished.isEmpty());
+    // The image went out whole, but neither its version record nor Go
+    // followed: the record stays erased, so no firmware starts from it.
+    QCOMPARE(rig.boot().writeCount(), 202);
+    QVERIFY(!rig.written().contains("08 01 FC 00 F5"));
+    QCOMPARE(rig.pedal.recordedVersion(), 0xFF);
+    QVERIFY(!rig.boot().goAddress());
+    QVERIFY(!rig.pedal.model().log().contains(QStringLiteral("recv 21 DE")));
+    QCOMPARE(rig.statusRequests, 0);
+    // Left for a retry, as after a failed write.
+    QCOMPARE(rig.window.ProgressBar1()->value(), progress);
+    QCOMPARE(rig.window.ProgressBar1()->maximum(), 2 * 202);
+    QVERIFY(rig.window.isVisible());
+    QVERIFY(rig.window.btnUpgradeFirmware()->isEnabled());
+    QVERIFY(rig.window.chkVerify()->isEnabled());
+    QVERIFY(rig.bootloader_mode);
+    QVERIFY(rig.procedure.pedal_in_bootloader());
+    QCOMPARE(rig.driver.parity, FT_PARITY_EVEN);
+
+    // The retry starts clean: erase, write and read back again. A block
+    // stored wrong strikes once since power-on; the refusal is taken away.
+    rig.pedal.faults().clear(PedalFault::NackRead);
+    rig.dialogs.reset();
+    rig.driver.writes.clear();
+    const int erases = rig.boot().eraseCount();
+    QVERIFY(rig.procedure.btnUpgradeFirmwareClick());
+    QCOMPARE(rig.dialogs.messages, QStringList{upgrade_complete_text});
+    QCOMPARE(rig.boot().eraseCount(), erases + 1);
+    QCOMPARE(rig.written().count("11 EE"), 202);
+    QVERIFY(rig.console.lines().contains("Verified 51472 bytes in 202 chunks"));
+    QCOMPARE(rig.flash().left(0x380 + 1), builtin_image(QStringLiteral("FIRMWARE_10")).left(0x380 + 1));
+    QVERIFY(rig.pedal.model().flashMatchesBuiltInImage());
+    QCOMPARE(rig.pedal.recordedVersion(), 10);
+    QVERIFY(rig.boot().goAddress());
+}
+
+void TestUpgradeProcedure::verifyChoiceIsKept_data()
+{
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<bool>("checked"); // as the window opens
+    QTest::addColumn<bool>("told");    // a console line says the file held neither word
+
+    QTest::newRow("no file") << false << QByteArray() << true << true << false;
+    QTest::newRow("YES") << true << QByteArray("YES") << true << true << false;
+    QTest::newRow("NO") << true << QByteArray("NO") << true << false << false;
+    QTest::newRow("NO with line end") << true << QByteArray("NO\r\n") << true << false << false;
+    // Only "NO" turns the check off.
+    QTest::newRow("anything else") << true << QByteArray("maybe") << true << true << true;
+    QTest::newRow("empty") << true << QByteArray() << true << true << true;
+    QTest::newRow("folder missing") << false << QByteArray() << false << true << false;
+}
+
+void TestUpgradeProcedure::verifyChoiceIsKept()
+{
+    QFETCH(bool, exists);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, writable);
+    QFETCH(bool, checked);
+    QFETCH(bool, told);
+
+    QTemporaryDir folder;
+    const QString path = writable ? folder.filePath(verify_after_writing_file)
+                                  : folder.filePath(QStringLiteral("missing/") + verify_after_writing_file);
+    if (exists) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    {
+        Rig rig;
+        rig.procedure.setVerifyPreferenceFile(path);
+        QCOMPARE(rig.window.chkVerify()->isChecked(), checked);
+        QCOMPARE(rig.procedure.verify_after_writing(), checked);
+        QCOMPARE(QFile::exists(path), exists); // reading never writes
+        QCOMPARE(rig.console.lines().filter(QStringLiteral("neither YES nor NO")).size(), int(told));
+
+        // The user's click holds for this run, and is kept when it can be.
+        rig.window.chkVerify()->click();
+        QCOMPARE(rig.procedure.verify_after_writing(), !checked);
+        if (writable) {
+            QCOMPARE(read_preference_text(path), std::optional<QString>(checked ? "NO" : "YES"));
+            QVERIFY(rig.dialogs.messages.isEmpty());
+        } else {
+            QCOMPARE(rig.dialogs.messages.size(), 1);
+            QVERIFY2(rig.dialogs.messages.first().startsWith(QStringLiteral("Cannot write \"%1\"").arg(path)),
+                     qPrintable(rig.dialogs.messages.first()));
+            QVERIFY(!QFile::exists(path));
+        }
+    }
+    // The next run shows what was kept.
+    Rig again;
+    again.procedure.setVerifyPreferenceFile(path);
+    QCOMPARE(again.window.chkVerify()->isChecked(), writable ? !checked : checked);
+}
+
+void TestUpgradeProcedure::verifyChoiceOutlivesTheEditor()
+{
+    EditorRig rig;
+    {
+        Editor &editor = rig.start();
+        QCheckBox *box = editor.firmwareUpgradeWindow().chkVerify();
+        QVERIFY(box->isChecked());
+        box->click();
+        QVERIFY(!editor.upgrade().verify_after_writing());
+    }
+    QCOMPARE(read_preference_text(rig.productFile(verify_after_writing_file)), std::optional<QString>("NO"));
+    rig.editor.reset();
+    Editor &again = rig.start();
+    QVERIFY(!again.firmwareUpgradeWindow().chkVerify()->isChecked());
+    QVERIFY(!again.upgrade().verify_after_writing());
+    QVERIFY(rig.dialogs.messages.isEmpty());
+}
+
 void TestUpgradeProcedure::windowCannotCloseDuringTransfer()
 {
     Rig rig;
     rig.enterBootloader();
     rig.openWindowWith(QStringLiteral("Firmware_9"));
-    bool tried = false, closed = true, modeClickRefused = false;
+    bool tried = false, closed = true, modeClickRefused = false, verifyBoxOpen = true;
     auto feed = rig.driver.onWrite;
     rig.driver.onWrite = [&](const QByteArray &b) {
         feed(b);
         if (!tried && rig.boot().writeCount() == 10) {
             tried = true;
+            verifyBoxOpen = rig.window.chkVerify()->isEnabled();
             closed = rig.window.close();
             const int before = rig.dialogs.messages.size();
             rig.procedure.menuFirmwareUpgradeModeClick();
@@ -427,6 +624,8 @@ void TestUpgradeProcedure::windowCannotCloseDuringTransfer()
     QVERIFY(tried);
     QVERIFY(!closed);
     QVERIFY(modeClickRefused);
+    QVERIFY(!verifyBoxOpen);
+    QVERIFY(rig.window.chkVerify()->isEnabled());
     QVERIFY(!rig.events.contains("tick:1") || rig.events.indexOf("tick:1") > rig.events.indexOf("status"));
     QCOMPARE(rig.pedal.recordedVersion(), 9);
 }

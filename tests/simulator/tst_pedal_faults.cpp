@@ -307,16 +307,29 @@ private slots:
     void bootloaderSteps_data()
     {
         QTest::addColumn<QString>("fault");
-        // sync, erase, chunks 0 to 2, a 3-byte write, sync after switching on
+        // sync, erase, chunks 0 to 2, a 3-byte write, the middle of chunk 1
+        // read back (the answers to its three steps, as far as they go),
+        // sync after switching on
         QTest::addColumn<QStringList>("answers");
-        QTest::newRow("none") << "" << QStringList{"79", "79", "79", "79", "79", "1F", "79"};
+        const QString chunk1 = "79 79 79 01 01 01 01";
+        QTest::newRow("none") << "" << QStringList{"79", "79", "79", "79", "79", "1F", chunk1, "79"};
         // Counted from 0: chunk 1 is refused, chunk 2 taken.
-        QTest::newRow("nack-at-write=1") << "nack-at-write=1" << QStringList{"79", "79", "79", "1F", "79", "1F", "79"};
-        QTest::newRow("silent-at-write=1") << "silent-at-write=1" << QStringList{"79", "79", "79", "", "", "", "79"};
-        QTest::newRow("silent-erase") << "silent-erase" << QStringList{"79", "", "", "", "", "", "79"};
+        QTest::newRow("nack-at-write=1")
+            << "nack-at-write=1" << QStringList{"79", "79", "79", "1F", "79", "1F", "79 79 79 FF FF FF FF", "79"};
+        QTest::newRow("silent-at-write=1") << "silent-at-write=1" << QStringList{"79", "79", "79", "", "", "", "", "79"};
+        QTest::newRow("silent-erase") << "silent-erase" << QStringList{"79", "", "", "", "", "", "", "79"};
         QTest::newRow("extra-after-ack")
-            << "extra-after-ack" << QStringList{"79 1F", "79 1F", "79 1F", "79 1F", "79 1F", "1F", "79 1F"};
-        QTest::newRow("any-write-length") << "any-write-length" << QStringList{"79", "79", "79", "79", "79", "79", "79"};
+            << "extra-after-ack"
+            << QStringList{"79 1F", "79 1F", "79 1F", "79 1F", "79 1F", "1F", "79 1F 79 1F 79 01 01 01 01", "79 1F"};
+        QTest::newRow("any-write-length")
+            << "any-write-length" << QStringList{"79", "79", "79", "79", "79", "79", chunk1, "79"};
+        // Every block answered as taken; chunk 1's middle byte is not what was sent.
+        QTest::newRow("corrupt-block=1")
+            << "corrupt-block=1" << QStringList{"79", "79", "79", "79", "79", "1F", "79 79 79 00 01 01 01", "79"};
+        QTest::newRow("corrupt-block=9 (no such write)")
+            << "corrupt-block=9" << QStringList{"79", "79", "79", "79", "79", "1F", chunk1, "79"};
+        // Refused at the command byte; writing is not touched.
+        QTest::newRow("nack-read") << "nack-read" << QStringList{"79", "79", "79", "79", "79", "1F", "1F", "79"};
     }
 
     void bootloaderSteps()
@@ -336,6 +349,16 @@ private slots:
         link.readAfter(1);
         link.write("02 01 02 03 02");
         got << spaced(link.readAfter(1));
+        // 4 bytes from 0x08000180, each step only after an ACK.
+        QByteArray read;
+        for (const char *step : {"11 EE", "08 00 01 80 89", "03 FC"}) {
+            link.write(step);
+            const QByteArray answer = link.readAfter(1);
+            read += answer;
+            if (!answer.startsWith(char(PedalModel::ack)))
+                break;
+        }
+        got << spaced(read);
         link.driver.model().powerCycle(true);
         link.write("7F");
         got << spaced(link.readAfter(1));
@@ -590,6 +613,13 @@ private slots:
         QTest::newRow("silent-erase") << "silent-erase" << true;
         QTest::newRow("extra-after-ack=1F") << "extra-after-ack=1F" << false;
         QTest::newRow("any-write-length") << "any-write-length" << true;
+        QTest::newRow("corrupt-block=0") << "corrupt-block=0" << true;
+        QTest::newRow("corrupt-block=201") << "corrupt-block=201" << true;
+        QTest::newRow("corrupt-block") << "corrupt-block" << false;
+        QTest::newRow("corrupt-block=-1") << "corrupt-block=-1" << false;
+        QTest::newRow("corrupt-block=x") << "corrupt-block=x" << false;
+        QTest::newRow("nack-read") << "nack-read" << true;
+        QTest::newRow("nack-read=1") << "nack-read=1" << false;
     }
 
     void faultTexts()

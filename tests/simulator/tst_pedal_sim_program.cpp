@@ -257,6 +257,8 @@ private slots:
                                                  << QByteArray::fromHex("7901041079");
         QTest::newRow("extra byte after each ACK") << QStringList{"--bootloader", "--fault", "extra-after-ack"}
                                                    << QByteArray::fromHex("7F") << QByteArray::fromHex("791F");
+        QTest::newRow("Read Memory refused") << QStringList{"--bootloader", "--fault", "nack-read"}
+                                             << QByteArray::fromHex("7F11EE") << QByteArray::fromHex("791F");
     }
 
     void startsWith()
