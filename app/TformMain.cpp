@@ -26,9 +26,11 @@
 #include "update/UpdateService.h"
 #include "usb/D2XXUnit.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QTimer>
 
 #include <exception>
@@ -138,7 +140,13 @@ TformMain::TformMain(Editor &editor, QWidget *parent)
     m_controls = new MainControls(roles, editor.connection(), this);
     m_controls->wire(editor.upgrade().hooks);
     editor.updates().setMenuItems(menuAppVersion, menuNewAppVersion, menuUpdateNow);
-    editor.instrument().setMenuItems(menuGuitar, menuBass);
+    editor.instrument().show_choice = [guitar = QPointer<QAction>(menuGuitar),
+                                       bass = QPointer<QAction>(menuBass)](bool on_guitar, bool on_bass) {
+        if (guitar)
+            guitar->setChecked(on_guitar);
+        if (bass)
+            bass->setChecked(on_bass);
+    };
 
     wire();
     FormCreate();
@@ -227,7 +235,7 @@ void TformMain::FormCreate()
     run_step([&] {
         Catalogue &catalogue = m_editor.catalogue();
         catalogue.read_file_from_stream(QStringLiteral("octave"));
-        fill_effect_list(*lstEffects, catalogue.resource_lines);
+        lstEffects->addItems(catalogue.resource_lines);
     });
 
     // The version request is addressed, its one-shot timer switched on, and

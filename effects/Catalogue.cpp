@@ -5,7 +5,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QListWidget>
 
 namespace quorvane {
 
@@ -41,11 +40,6 @@ QString format_resource_name(const QString &instring)
     s.replace(QLatin1Char('+'), QStringLiteral("plus"));
     s.replace(QLatin1Char('X'), QStringLiteral("mult"), Qt::CaseSensitive);
     return s;
-}
-
-void fill_effect_list(QListWidget &lstEffects, const QStringList &lines)
-{
-    lstEffects.addItems(lines);
 }
 
 void Catalogue::read_file_from_stream(const QString &resource_name)

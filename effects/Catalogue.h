@@ -7,7 +7,6 @@
 
 #include <stdexcept>
 
-class QListWidget;
 
 namespace quorvane {
 
@@ -28,9 +27,6 @@ QString find_resource(const QString &name);
 // Catalogue entry -> resource name: blanks and '-' become '_', '+' becomes
 // "plus", a capital 'X' becomes "mult" ("Quorvane KQ5 0011" -> "Quorvane_KQ5_0011").
 QString format_resource_name(const QString &instring);
-
-// Adds every line, in order, as an entry of the effect list.
-void fill_effect_list(QListWidget &lstEffects, const QStringList &lines);
 
 class Catalogue {
 public:

@@ -7,7 +7,6 @@
 #include "common/Preferences.h"
 #include "usb/D2XXUnit.h"
 
-#include <QAction>
 #include <QDir>
 
 namespace quorvane {
@@ -24,18 +23,10 @@ QString instrument_message_body(std::uint8_t instrument_code)
     }
 }
 
-void InstrumentSelector::setMenuItems(QAction *guitar, QAction *bass)
-{
-    m_guitar = guitar;
-    m_bass = bass;
-}
-
 void InstrumentSelector::setChecks(bool guitar, bool bass)
 {
-    if (m_guitar)
-        m_guitar->setChecked(guitar);
-    if (m_bass)
-        m_bass->setChecked(bass);
+    if (show_choice)
+        show_choice(guitar, bass);
 }
 
 bool InstrumentSelector::apply_preference(const QString &value)

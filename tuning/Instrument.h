@@ -2,13 +2,10 @@
 // The instrument the pedal tracks (guitar or bass): the two menu items, the
 // "Instrument.txt" preference and the instrument message.
 
-#include <QPointer>
 #include <QString>
 
 #include <cstdint>
 #include <functional>
-
-class QAction;
 
 namespace quorvane {
 
@@ -31,8 +28,8 @@ public:
 
     // The product folder that holds "Instrument.txt".
     void setProductFolder(const QString &folder) { m_product_folder = folder; }
-    // The two menu items whose check marks follow the choice.
-    void setMenuItems(QAction *guitar, QAction *bass);
+    // Shows the choice: the check marks of the two menu items.
+    std::function<void(bool guitar, bool bass)> show_choice;
 
     // Start-up: "GUITAR" or "BASS" from the preference file sets the code and
     // the check marks; anything else changes nothing. Returns whether it matched.
@@ -54,8 +51,6 @@ private:
     ConsoleLog &m_console;
     Dialogs &m_dialogs;
     QString m_product_folder;
-    QPointer<QAction> m_guitar;
-    QPointer<QAction> m_bass;
 };
 
 } // namespace quorvane

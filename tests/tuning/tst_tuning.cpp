@@ -227,7 +227,10 @@ void TestTuning::chooseInstrument()
     (bass ? guitar : bassItem).setChecked(true);
     InstrumentSelector selector(rig.link, rig.console, rig.dialogs);
     selector.setProductFolder(folder.path());
-    selector.setMenuItems(&guitar, &bassItem);
+    selector.show_choice = [&](bool onGuitar, bool onBass) {
+        guitar.setChecked(onGuitar);
+        bassItem.setChecked(onBass);
+    };
 
     bass ? selector.menuBassClick() : selector.menuGuitarClick();
 
@@ -253,7 +256,10 @@ void TestTuning::instrumentChoiceThatCannotBeStoredSendsNothing()
     bass.setCheckable(true);
     InstrumentSelector selector(rig.link, rig.console, rig.dialogs);
     selector.setProductFolder(folder.filePath(QStringLiteral("missing/Quorvane KQ5")));
-    selector.setMenuItems(&guitar, &bass);
+    selector.show_choice = [&](bool onGuitar, bool onBass) {
+        guitar.setChecked(onGuitar);
+        bass.setChecked(onBass);
+    };
 
     selector.menuBassClick();
 
@@ -285,7 +291,10 @@ void TestTuning::instrumentPreference()
     guitar.setCheckable(true);
     bass.setCheckable(true);
     InstrumentSelector selector(rig.link, rig.console, rig.dialogs);
-    selector.setMenuItems(&guitar, &bass);
+    selector.show_choice = [&](bool onGuitar, bool onBass) {
+        guitar.setChecked(onGuitar);
+        bass.setChecked(onBass);
+    };
 
     QCOMPARE(selector.apply_preference(content), code != 0);
     QCOMPARE(int(selector.instrument_code), code);
