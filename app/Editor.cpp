@@ -50,23 +50,6 @@ std::unique_ptr<QWidget> make_window(const char *name, const char *caption)
     return window;
 }
 
-// The built-in image of a catalogue entry; none when the editor does not
-// carry it.
-std::optional<EffectImage> builtin_effect_image(const QString &entry)
-{
-    if (entry.isEmpty())
-        return std::nullopt;
-    const QString name = format_resource_name(entry);
-    QFile file(find_resource(name));
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray data = file.readAll();
-    qsizetype end = data.indexOf('\n');
-    if (end < 0)
-        end = data.size();
-    return EffectImage{name, QString::fromLatin1(data.left(end)).trimmed()};
-}
-
 } // namespace
 
 Editor::Editor(const EditorDeps &deps)

@@ -42,6 +42,21 @@ QString format_resource_name(const QString &instring)
     return s;
 }
 
+std::optional<EffectImage> builtin_effect_image(const QString &entry)
+{
+    if (entry.isEmpty())
+        return std::nullopt;
+    const QString name = format_resource_name(entry);
+    QFile file(find_resource(name));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray data = file.readAll();
+    qsizetype end = data.indexOf('\n');
+    if (end < 0)
+        end = data.size();
+    return EffectImage{name, QString::fromLatin1(data.left(end)).trimmed()};
+}
+
 void Catalogue::read_file_from_stream(const QString &resource_name)
 {
     const QString path = find_resource(resource_name);

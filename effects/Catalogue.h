@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 #include <stdexcept>
 
 
@@ -27,6 +29,16 @@ QString find_resource(const QString &name);
 // Catalogue entry -> resource name: blanks and '-' become '_', '+' becomes
 // "plus", a capital 'X' becomes "mult" ("Quorvane KQ5 0011" -> "Quorvane_KQ5_0011").
 QString format_resource_name(const QString &instring);
+
+// A built-in effect image: its resource name and its text (first line).
+struct EffectImage {
+    QString resource_name;
+    QString text;
+};
+
+// The built-in image of a catalogue entry ("Quorvane KQ5 0011"); none when
+// the editor does not carry it.
+std::optional<EffectImage> builtin_effect_image(const QString &entry);
 
 class Catalogue {
 public:

@@ -1,9 +1,26 @@
 #include "parameters/StatusDecoding.h"
 
+#include "protocol/DeviceConnection.h"
+
 #include "common/ConsoleLog.h"
 #include "protocol/Codec.h"
 
 namespace quorvane {
+
+void StatusDecoding::attach(DeviceConnection &connection)
+{
+    StatusDecoders &d = connection.decoders;
+    d.decode_footswitch_mode = [this](const Values &v, int start) {
+        // The first decoder of a report: the parameters' addresses must be
+        // the reported effect's before the assignments are matched.
+        load_reported_effect_addresses(v);
+        decode_footswitch_mode(v, start);
+    };
+    d.decode_assignments = [this](const Values &v, int start) { decode_assignments(v, start); };
+    d.decode_tuning = [this](const Values &v, int start) { decode_tuning(v, start); };
+    d.getBypassStatus = [this](const Values &v, int start) { getBypassStatus(v, start); };
+    d.decode_parameter_dump = [this](const Values &v, int start) { decode_parameter_dump(v, start); };
+}
 
 namespace {
 

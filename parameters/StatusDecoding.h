@@ -9,6 +9,7 @@
 // shows nothing. A reply too short for a field leaves that field, and what
 // shows it, as it was.
 
+#include "effects/Catalogue.h" // EffectImage
 #include "parameters/ParameterModel.h"
 
 #include <QString>
@@ -21,12 +22,8 @@
 namespace quorvane {
 
 class ConsoleLog;
+class DeviceConnection;
 
-// A built-in effect image: its resource name and its text.
-struct EffectImage {
-    QString resource_name;
-    QString text;
-};
 
 // What a report asks its view to show.
 struct StatusView {
@@ -45,6 +42,9 @@ public:
     StatusDecoding(ParameterModel &model, ConsoleLog &console) : m_model(model), m_console(console) {}
 
     StatusView view;
+
+    // Makes these the connection's decoders of the status reply.
+    void attach(DeviceConnection &connection);
     // The image of the effect list's entry at a position.
     std::function<std::optional<EffectImage>(int position)> effect_image_at;
 

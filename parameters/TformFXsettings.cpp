@@ -288,24 +288,7 @@ void TformFXsettings::slot_list_changed(int slot)
 
 void TformFXsettings::attach(DeviceConnection &connection)
 {
-    StatusDecoders &d = connection.decoders;
-    StatusDecoding &decoding = m_decoding;
-    d.decode_footswitch_mode = [&decoding](const StatusDecoding::Values &v, int start) {
-        // The first decoder of a report: the parameters' addresses must be
-        // the reported effect's before the assignments are matched.
-        decoding.load_reported_effect_addresses(v);
-        decoding.decode_footswitch_mode(v, start);
-    };
-    d.decode_assignments = [&decoding](const StatusDecoding::Values &v, int start) {
-        decoding.decode_assignments(v, start);
-    };
-    d.decode_tuning = [&decoding](const StatusDecoding::Values &v, int start) { decoding.decode_tuning(v, start); };
-    d.getBypassStatus = [&decoding](const StatusDecoding::Values &v, int start) {
-        decoding.getBypassStatus(v, start);
-    };
-    d.decode_parameter_dump = [&decoding](const StatusDecoding::Values &v, int start) {
-        decoding.decode_parameter_dump(v, start);
-    };
+    m_decoding.attach(connection);
     connection.effects.close_effect_window = [this] {
         if (isVisible())
             close();
