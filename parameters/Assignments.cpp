@@ -1,5 +1,7 @@
 #include "parameters/Assignments.h"
 
+#include "parameters/ControlMessages.h"
+
 #include "common/ConsoleLog.h"
 #include "parameters/ParameterModel.h"
 #include "parameters/TformFXsettings.h"
@@ -16,66 +18,29 @@
 
 namespace quorvane {
 
-namespace {
-
-constexpr std::uint32_t assign_message_size = 16;
-constexpr std::uint32_t footswitch_message_size = 3;
-constexpr std::uint32_t store_message_size = 21;
-
-const QString empty_slot = QStringLiteral("FFFF");
-
-// The parameters each slot list can hold, in the order of its entries after
-// "Not Assigned".
-const std::vector<ParameterRow> &slot_rows(int slot)
-{
-    static const std::vector<ParameterRow> buttons_1_2 = {
-        ParameterRow::input_level, ParameterRow::harmonic_pitch, ParameterRow::wave_clip};
-    static const std::vector<ParameterRow> buttons_3_4 = {ParameterRow::dominant_notes_cut,
-                                                          ParameterRow::high_notes_cut};
-    return slot < 2 ? buttons_1_2 : buttons_3_4;
-}
-
-constexpr ParameterRow stored_rows[] = {ParameterRow::input_level, ParameterRow::harmonic_pitch,
-                                        ParameterRow::wave_clip, ParameterRow::dominant_notes_cut,
-                                        ParameterRow::high_notes_cut};
-
-} // namespace
-
 QString Assignments::build_assign_message()
 {
-    const ParameterModel &model = m_window.model();
-    QString flags;
-    for (int slot = 0; slot < assign_slot_count; ++slot)
-        flags += model.slot_assigned[std::size_t(slot)] ? QStringLiteral("01") : QStringLiteral("00");
-
-    // The four control buttons: the address of the parameter whose name the
-    // list shows. A text that names none, or a parameter still on its
-    // constructor address (0xFFFF would read as an empty slot), adds nothing,
-    // and the message that comes short of its sixteen bytes is never sent.
-    QString addresses;
+    // The four control buttons: the parameter whose name the list shows.
+    std::array<std::optional<ParameterRow>, 4> buttons;
     for (int slot = 0; slot < 4; ++slot) {
         const QComboBox *list = m_window.list(slot_list_names[slot]);
-        if (list->currentIndex() <= 0) {
-            addresses += empty_slot;
+        if (list->currentIndex() <= 0)
             continue;
-        }
         const QString shown = list->currentText();
         for (ParameterRow row : slot_rows(slot)) {
-            if (shown == model.parameter_name(row)) {
-                if (model.has_image_address(row))
-                    addresses += hex4(model.address(row));
+            if (shown == m_window.model().parameter_name(row)) {
+                buttons[std::size_t(slot)] = row;
                 break;
             }
         }
     }
-    // The remote footswitch holds a pedal function, not a parameter.
+    RemoteFunction remote = RemoteFunction::none;
     switch (m_window.list(slot_list_names[4])->currentIndex()) {
-    case 1: addresses += hex4(remote_bypass_marker); break;
-    case 2: addresses += hex4(remote_preset_marker); break;
-    default: addresses += empty_slot; break;
+    case 1: remote = RemoteFunction::bypass; break;
+    case 2: remote = RemoteFunction::change_preset; break;
+    default: break;
     }
-
-    const QString text = QStringLiteral("04") + flags + addresses;
+    const QString text = assign_message(m_window.model(), buttons, remote);
     m_console.print_to_console(assign_text::assign_length_log + QString::number(text.size() / 2));
     m_console.print_to_console(assign_text::assign_message_log + text);
     return text;
@@ -83,34 +48,23 @@ QString Assignments::build_assign_message()
 
 QString Assignments::build_footswitch_message()
 {
-    const bool bypass_short = m_window.radio("chkBypassShortPress")->isChecked();
-    const bool preset_short = m_window.radio("chkChangePresetShortPress")->isChecked();
-    const bool bypass_long = m_window.radio("chkBypassLongPress")->isChecked();
-    const bool preset_long = m_window.radio("chkChangePresetLongPress")->isChecked();
-
-    // The two bytes give 0 and 1 opposite meanings: short 01 changes the
-    // preset, long 01 bypasses. A pair with neither or both on gives no text.
-    QString short_text, long_text;
-    if (bypass_short && !preset_short)
-        short_text = QStringLiteral("00");
-    else if (!bypass_short && preset_short)
-        short_text = QStringLiteral("01");
-    if (!bypass_long && preset_long)
-        long_text = QStringLiteral("00");
-    else if (bypass_long && !preset_long)
-        long_text = QStringLiteral("01");
-
-    const QString text = QStringLiteral("08") + short_text + long_text;
+    // A pair with neither or both on gives no choice.
+    const auto choice = [this](const char *bypass, const char *preset) -> std::optional<bool> {
+        const bool b = m_window.radio(bypass)->isChecked();
+        const bool p = m_window.radio(preset)->isChecked();
+        if (b == p)
+            return std::nullopt;
+        return b;
+    };
+    const QString text = footswitch_message(choice("chkBypassShortPress", "chkChangePresetShortPress"),
+                                            choice("chkBypassLongPress", "chkChangePresetLongPress"));
     m_console.print_to_console(assign_text::footswitch_log + text);
     return text;
 }
 
 QString Assignments::build_store_message() const
 {
-    QString text = QStringLiteral("03");
-    for (ParameterRow row : stored_rows)
-        text += hex8(m_window.model().value(row));
-    return text;
+    return store_message(m_window.model());
 }
 
 bool Assignments::refused()
