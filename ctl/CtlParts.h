@@ -19,6 +19,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <array>
 #include <cstdio>
 #include <optional>
 
@@ -70,7 +71,8 @@ struct Kq5Ctl::Parts {
     ParameterRow row_named(const QString &name) const;
     std::uint32_t parse_value(ParameterRow row, const QString &text) const;
     void send_store();
-    void send(const QString &text, std::uint32_t size);
+    // Sends a message as the editor does (the transmit queue purged first or not).
+    void send(const QString &text, std::uint32_t size, bool purge_tx = false);
     [[noreturn]] void fail_from_dialogs(int code, const QString &fallback);
     // Links to the chosen pedal without asking for its status (for a pedal
     // that waits in its bootloader).
@@ -84,6 +86,14 @@ struct Kq5Ctl::Parts {
     int store();
     int footswitch(const QStringList &args);
     int console_command(const QStringList &args);
+    int preset(const QStringList &args);
+    int assign(const QStringList &args);
+    // Sends a row's word as the effect window does (1st Harmonic never).
+    void send_word(ParameterRow row, std::uint32_t word);
+
+    // What each control slot's list shows after the status: 0 "Not
+    // Assigned", else the entry of slot_rows() (remote: 1 bypass, 2 preset).
+    std::array<int, assign_slot_count> slot_entries{};
 };
 
 } // namespace quorvane

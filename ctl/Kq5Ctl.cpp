@@ -216,19 +216,20 @@ std::uint32_t Kq5Ctl::Parts::parse_value(ParameterRow row, const QString &text) 
     throw Stop{exit_usage, QStringLiteral("\"%1\" is no value: give 0xWORD, level:N, step:N, on or off").arg(text)};
 }
 
-void Kq5Ctl::Parts::send(const QString &text, std::uint32_t size)
+void Kq5Ctl::Parts::send(const QString &text, std::uint32_t size, bool purge_tx)
 {
-    if (send_message(link, console, text, size, true) != LineStatus::Ok)
+    if (send_message(link, console, text, size, purge_tx) != LineStatus::Ok)
         fail_from_dialogs(exit_failed, QStringLiteral("the message %1 could not be sent").arg(text));
 }
 
 void Kq5Ctl::Parts::send_store()
 {
     const QString text = store_message(model);
-    if (dialogs.confirm(QStringLiteral("Save Parameters to pedal?")) == Answer::No)
+    console.print_to_console(assign_text::store_log + text);
+    if (dialogs.confirm(assign_text::store_question) == Answer::No)
         throw Stop{exit_refused, dialogs.messages.isEmpty() ? QStringLiteral("not stored") : dialogs.messages.last()};
-    send(text, store_message_size);
-    pause_ms(100); // the pedal writes its memory
+    send(text, store_message_size, true);
+    pause_ms(store_settle_ms); // the pedal writes its memory
 }
 
 int Kq5Ctl::Parts::list()
@@ -281,15 +282,13 @@ int Kq5Ctl::Parts::status()
     const QString long_press = mode & 1 ? QStringLiteral("bypass") : QStringLiteral("preset");
     QJsonObject held_by_slot;
     for (int slot = 0; slot < assign_slot_count; ++slot) {
+        // What the slot's list shows after the report.
+        const int entry = slot_entries[std::size_t(slot)];
         QString held = QStringLiteral("none");
-        if (slot == 4) {
-            // The remote footswitch holds a function, shown by its list.
-            held = model.slot_assigned[4] ? QStringLiteral("assigned") : QStringLiteral("none");
-        } else if (model.slot_assigned[std::size_t(slot)]) {
-            for (ParameterRow row : slot_rows(slot))
-                if (model.is_assigned(row))
-                    held = model.parameter_name(row);
-        }
+        if (slot == 4 && entry > 0)
+            held = entry == 1 ? QStringLiteral("bypass") : QStringLiteral("preset");
+        else if (slot < 4 && entry > 0 && entry <= int(slot_rows(slot).size()))
+            held = model.parameter_name(slot_rows(slot)[std::size_t(entry - 1)]);
         held_by_slot.insert(QLatin1String(slot_names[slot]), held);
     }
     QJsonObject parameters, values;
@@ -369,7 +368,7 @@ int Kq5Ctl::Parts::set(const QStringList &args)
         throw Stop{exit_refused, fx_text::no_tuning_for_cut};
     if (!writer.addressed(row, word))
         throw Stop{exit_refused, console.last()};
-    writer.write_now(row, word, row == ParameterRow::dominant_notes_cut || row == ParameterRow::high_notes_cut);
+    send_word(row, word);
     model.set_value(row, word);
     if (options.store)
         send_store();
@@ -398,7 +397,7 @@ int Kq5Ctl::Parts::footswitch(const QStringList &args)
     bool long_bypasses = decoding.footswitch_mode & 1;
     (args[0] == QLatin1String("short") ? short_bypasses : long_bypasses) = args[1] == QLatin1String("bypass");
     const QString text = footswitch_message(short_bypasses, long_bypasses);
-    console.print_to_console(QStringLiteral("footswitch behaviour message: ") + text);
+    console.print_to_console(assign_text::footswitch_log + text);
     send(text, footswitch_message_size);
     return exit_ok;
 }
@@ -444,6 +443,10 @@ Kq5Ctl::Kq5Ctl(CtlOptions options) : m(std::make_unique<Parts>(std::move(options
     m->link.log = [this](const QString &line) { m->console.print_to_console(line); };
     m->decoding.attach(m->connection);
     m->catalogue.read_file_from_stream(QStringLiteral("octave"));
+    m->decoding.view.slot_entry = [this](int slot, int entry) {
+        if (slot >= 0 && slot < assign_slot_count)
+            m->slot_entries[std::size_t(slot)] = entry;
+    };
     m->connection.effects.carried_effects = [this] { return int(m->catalogue.resource_lines.size()); };
     m->decoding.effect_image_at = [this](int position) {
         return builtin_effect_image(m->catalogue.resource_lines.value(position));
@@ -491,6 +494,10 @@ int Kq5Ctl::run()
             code = m->footswitch(args);
         } else if (command == QLatin1String("console")) {
             code = m->console_command(args);
+        } else if (command == QLatin1String("preset")) {
+            code = m->preset(args);
+        } else if (command == QLatin1String("assign")) {
+            code = m->assign(args);
         } else {
             throw Stop{exit_usage, QStringLiteral("no command \"%1\" (see 'kq5ctl --help')").arg(command)};
         }
@@ -518,7 +525,7 @@ QString Kq5Ctl::help_text()
         "  --json            machine-readable output on stdout\n"
         "  --yes             answer the editor's questions with yes\n"
         "  --quiet           say only what was asked for\n"
-        "  --store           after set: store the settings on the pedal\n"
+        "  --store           after set or preset load: store the settings\n"
         "  --sysfs-root DIR  where the bridges' latency timers are (default /sys)\n"
         "  --help, --version\n"
         "With no --port, --serial or --simulator the one bridge found is used.\n"
@@ -534,6 +541,10 @@ QString Kq5Ctl::help_text()
         "  store                    store the settings on the pedal (asks)\n"
         "  footswitch short|long bypass|preset\n"
         "                           what a press of the footswitch does\n"
+        "  assign SLOT NAME|none    what control slot I..IV holds; SLOT remote\n"
+        "                           holds bypass, preset or none\n"
+        "  preset save FILE         the fifteen words in the editor's preset file\n"
+        "  preset load FILE         send a preset file's words (--store: store)\n"
         "  console HEX...           send raw messages, print what comes back\n"
         "\n"
         "NAME is a parameter's name or alias, in any case (see 'kq5ctl names').\n"

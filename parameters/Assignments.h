@@ -10,6 +10,8 @@
 // one step: whatever another sender composes while the question is open can
 // never go out in its place.
 
+#include "parameters/ControlMessages.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -24,22 +26,7 @@ class D2XXUnit;
 class Dialogs;
 class TformFXsettings;
 
-namespace assign_text {
-inline const QString assign_length_log = QStringLiteral("lenght of assign message in bytes: ");
-inline const QString assign_message_log = QStringLiteral("assign message: ");
-inline const QString assign_question = QStringLiteral("Upload Assignments?");
-inline const QString footswitch_log = QStringLiteral("footswitch behaviour message: ");
-inline const QString store_log = QStringLiteral("Store settings message (HEX): ");
-inline const QString store_question = QStringLiteral("Save Parameters to pedal?");
-inline const QString assign_incomplete = QStringLiteral(
-    "Assignments not sent: a control slot holds a parameter whose DSP address is not known yet. "
-    "Request the pedal's status first.");
-} // namespace assign_text
 
-// How long "Assign" stays disabled after writing, and the pause after
-// "Save Parameters" writes.
-inline constexpr int assign_settle_ms = 100;
-inline constexpr int store_settle_ms = 100;
 
 class Assignments {
 public:

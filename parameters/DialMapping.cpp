@@ -118,4 +118,9 @@ int stepped_word_to_angle(std::uint32_t word, std::uint32_t steps)
                                              : level_to_dial_angle(word, steps);
 }
 
+std::uint32_t stepped_dial_word(std::uint32_t step, std::uint32_t steps)
+{
+    return dial_to_word(level_to_dial_angle(step, steps)).word;
+}
+
 } // namespace quorvane

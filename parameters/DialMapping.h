@@ -61,6 +61,10 @@ bool is_stepped_dial_word(std::uint32_t word, std::uint32_t steps);
 // held to 1023), which is how the pedal itself reads a dial word.
 std::uint32_t word_to_step(std::uint32_t word, std::uint32_t steps);
 
+// The word a stepped dial sends when it stands on `step` of `steps` (the
+// dial's stop for that step).
+std::uint32_t stepped_dial_word(std::uint32_t step, std::uint32_t steps);
+
 // The pointer angle that shows a stepped parameter's word of either kind.
 int stepped_word_to_angle(std::uint32_t word, std::uint32_t steps);
 

@@ -67,7 +67,7 @@ void TformFXsettings::send_dsp_write(const QString &prefix, std::uint32_t addres
 
 void TformFXsettings::send_parameter_word(ParameterRow row, std::uint32_t word)
 {
-    if (row == ParameterRow::first_harmonic)
+    if (!is_sent_parameter(row))
         return; // its dial only shows the pedal's word
     if (ArcDial *d = dial_of(row))
         m_writer.write_throttled(d, row, word);

@@ -23,6 +23,7 @@
 // and the wheel.
 
 #include "parameters/DspWriter.h"
+#include "parameters/EditRules.h"
 #include "parameters/ParameterModel.h"
 #include "parameters/StatusDecoding.h"
 
@@ -58,14 +59,6 @@ class PanelLine;
 class ToggleSwitch;
 
 // Texts the window shows.
-namespace fx_text {
-inline const QString assigned_refusal =
-    QStringLiteral("This parameter is currently assigned and cannot be controlled from here");
-inline const QString no_tuning_for_cut =
-    QStringLiteral("Make sure you have uploaded a tuning before setting this parameter");
-inline const QString no_tuning_for_slot =
-    QStringLiteral("No tuning selected, Select a tuning before assigning this parameter");
-} // namespace fx_text
 
 // Entries of the window's lists.
 extern const QStringList guitar_tuning_entries;   // "No Tuning Selected", ...

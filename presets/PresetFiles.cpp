@@ -158,16 +158,23 @@ bool PresetFiles::write_preset_file(const QString &text)
     if (!file_name.endsWith(preset_text::extension, Qt::CaseSensitive))
         file_name += preset_text::extension;
 
-    // Written beside the target and renamed over it when complete, so a
-    // failed save never leaves a half-written preset in its place.
-    QSaveFile file(file_name);
-    const QByteArray bytes = utf8_bom + text.toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        m_dialogs.message(preset_text::save_error + file.errorString());
+    if (const QString error = write_preset_to(file_name, text); !error.isEmpty()) {
+        m_dialogs.message(preset_text::save_error + error);
         return false;
     }
     m_dialogs.message(preset_text::saved + file_name);
     return true;
+}
+
+QString write_preset_to(const QString &file_name, const QString &text)
+{
+    // Written beside the target and renamed over it when complete, so a
+    // failed save never leaves a half-written preset in its place.
+    QSaveFile file(file_name);
+    const QByteArray bytes = utf8_bom + text.toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return file.errorString();
+    return {};
 }
 
 PresetFiles::ReadResult PresetFiles::read_preset_file()
@@ -180,7 +187,15 @@ PresetFiles::ReadResult PresetFiles::read_preset_file()
                                                             preset_text::default_extension);
     if (file_name.isEmpty())
         return result;
+    result = read_preset_from(file_name);
+    if (result.outcome == ReadResult::failed)
+        m_dialogs.message(preset_text::load_error + result.error);
+    return result;
+}
 
+PresetFiles::ReadResult PresetFiles::read_preset_from(const QString &file_name)
+{
+    ReadResult result;
     QFile file(file_name);
     QString error;
     QByteArray bytes;
@@ -196,8 +211,8 @@ PresetFiles::ReadResult PresetFiles::read_preset_file()
                         .arg(max_preset_file_size);
     }
     if (!error.isEmpty()) {
-        m_dialogs.message(preset_text::load_error + error);
         result.outcome = ReadResult::failed;
+        result.error = error;
         return result;
     }
 
@@ -208,6 +223,23 @@ PresetFiles::ReadResult PresetFiles::read_preset_file()
     result.outcome = ReadResult::read;
     result.file_name = file_name;
     return result;
+}
+
+std::optional<PresetApplied> apply_preset_text(ParameterModel &model, const QString &text)
+{
+    const PresetWords preset = parse_preset_text(text);
+    if (preset.valid() == 0)
+        return std::nullopt;
+    return apply_preset_words(model, preset);
+}
+
+QString preset_loaded_message(const PresetApplied &applied, const QString &file_name)
+{
+    QString message = applied.applied == parameter_count ? preset_text::loaded + file_name
+                                                         : preset_text::loaded_partly(applied.applied) + file_name;
+    if (applied.assigned > 0)
+        message += preset_text::assigned_skipped(applied.assigned);
+    return message;
 }
 
 void PresetFiles::load_preset()
@@ -222,25 +254,18 @@ void PresetFiles::load_preset()
     if (file.outcome != ReadResult::read)
         return; // cancelled: nothing changes, nothing is shown or sent
 
-    const PresetWords preset = parse_preset_text(file.text);
     // A file with no usable line is no preset: nothing changes.
-    if (preset.valid() == 0) {
+    const std::optional<PresetApplied> applied = apply_preset_text(m_model, file.text);
+    if (!applied) {
         m_dialogs.message(preset_text::not_a_preset + file.file_name);
         return;
     }
-    const PresetApplied applied = apply_preset_words(m_model, preset);
     if (show_parameters)
         show_parameters();
     if (send_word)
-        for (const auto &[row, word] : applied.changed)
+        for (const auto &[row, word] : applied->changed)
             send_word(row, word);
-
-    QString message = applied.applied == parameter_count
-                          ? preset_text::loaded + file.file_name
-                          : preset_text::loaded_partly(applied.applied) + file.file_name;
-    if (applied.assigned > 0)
-        message += preset_text::assigned_skipped(applied.assigned);
-    m_dialogs.message(message);
+    m_dialogs.message(preset_loaded_message(*applied, file.file_name));
 }
 
 } // namespace quorvane

@@ -88,6 +88,18 @@ struct PresetApplied {
 // slot; every other word stays entirely as it was.
 PresetApplied apply_preset_words(ParameterModel &model, const PresetWords &preset);
 
+// Applies a preset text: nullopt (nothing changed) when no line of it is a
+// word; otherwise what apply_preset_words did.
+std::optional<PresetApplied> apply_preset_text(ParameterModel &model, const QString &text);
+
+// The box that tells how a load went: loaded, or loaded with N of 15 values,
+// and how many rows were skipped as assigned.
+QString preset_loaded_message(const PresetApplied &applied, const QString &file_name);
+
+// Writes the text as a preset file (UTF-8 with a byte-order mark), whole or
+// not at all; returns why it could not, empty when written.
+QString write_preset_to(const QString &file_name, const QString &text);
+
 class PresetFiles {
 public:
     PresetFiles(ParameterModel &model, ConsoleLog &console, Dialogs &dialogs,
@@ -125,8 +137,11 @@ public:
         Outcome outcome = cancelled;
         QString text;
         QString file_name;
+        QString error; // why it failed
     };
     ReadResult read_preset_file();
+    // The same for a file already chosen; nothing is shown.
+    static ReadResult read_preset_from(const QString &file_name);
 
     // <documents>/Velsk/quorvane_kq5_folder/Preset, where saving starts.
     QString save_folder() const;

@@ -59,18 +59,29 @@ struct Pedal {
     }
 };
 
-// "01 AAAA WWWWWWWW" spaced as the pedal logs it.
-QString dsp_write(ParameterRow row, std::uint32_t word)
+// A message as the pedal logs what it received: "recv 01 00 0B ...".
+QString received(const QString &hex)
+{
+    QString spaced;
+    for (int i = 0; i < hex.size(); i += 2)
+        spaced += (i ? QStringLiteral(" ") : QString()) + hex.mid(i, 2);
+    return QStringLiteral("recv ") + spaced;
+}
+
+// A parameter's DSP address in the effect the virtual pedal runs.
+QString address_of(ParameterRow row)
 {
     ParameterModel model;
     const auto image = builtin_effect_image(QStringLiteral("Quorvane KQ5 0011"));
     if (!image || !load_parameter_addresses(model, image->text, nullptr))
         return QStringLiteral("<no image>");
-    QString hex = QStringLiteral("01") + hex4(model.address(row)) + hex8(word);
-    QString spaced;
-    for (int i = 0; i < hex.size(); i += 2)
-        spaced += (i ? QStringLiteral(" ") : QString()) + hex.mid(i, 2);
-    return QStringLiteral("recv ") + spaced;
+    return hex4(model.address(row));
+}
+
+// "01 AAAA WWWWWWWW" as the pedal logs it.
+QString dsp_write(ParameterRow row, std::uint32_t word)
+{
+    return received(QStringLiteral("01") + address_of(row) + hex8(word));
 }
 
 } // namespace
@@ -82,6 +93,7 @@ private slots:
     void commands_data();
     void commands();
     void statusIsThePedals();
+    void presetRoundTrip();
     void helpFitsEightyColumns();
 };
 
@@ -124,6 +136,18 @@ void TestKq5Ctl::commands_data()
                                           << "uploaded a tuning" << "" << "recv 01";
     QTest::newRow("console prints the answer") << plain << QStringList{"console", "0200"} << 0
                                                << "< 31 30 0D 0A" << "recv 02 00" << "";
+    QTest::newRow("assign asks: refused on a pipe") << plain << QStringList{"assign", "I", "input level"} << 4
+                                                    << "give --yes" << "" << "recv 04";
+    QTest::newRow("assign with --yes")
+        << plain << QStringList{"--yes", "assign", "I", "Input Level"} << 0 << ""
+        << received("04" "0100000000" + address_of(ParameterRow::input_level) + "FFFFFFFFFFFFFFFF") << "";
+    QTest::newRow("assign the remote footswitch") << plain << QStringList{"--yes", "assign", "remote", "bypass"}
+                                                  << 0 << "" << received("04" "0000000001" "FFFFFFFFFFFFFFFFFFFE")
+                                                  << "";
+    QTest::newRow("a cut in a slot needs a tuning") << plain << QStringList{"--yes", "assign", "III", "high-notes-cut"}
+                                                    << 4 << "No tuning selected" << "" << "recv 04";
+    QTest::newRow("a slot holds only its own") << plain << QStringList{"assign", "I", "Split"} << 1
+                                               << "control I holds" << "" << "recv";
     QTest::newRow("bad value") << plain << QStringList{"set", "Dry", "loud"} << 1 << "Try 'kq5ctl --help'."
                                << "" << "recv";
     QTest::newRow("step of a plain dial") << plain << QStringList{"set", "Dry", "step:3"} << 1 << "no steps"
@@ -201,6 +225,41 @@ void TestKq5Ctl::statusIsThePedals()
     }
     QCOMPARE(words.value("Dry").toString(), "003FC000");
     QCOMPARE(values.value("Dry").toInt(), 510);
+}
+
+void TestKq5Ctl::presetRoundTrip()
+{
+    // Saved, changed on the pedal, loaded back (its word sent exactly), and
+    // saved again: the two files are the same bytes.
+    Pedal p({});
+    QVERIFY(p.sim.started);
+    const QString first = p.dir.filePath("first.txt"), second = p.dir.filePath("second.txt");
+    const QStringList port{"--port", p.sim.path};
+    QCOMPARE(run_ctl(port + QStringList{"set", "Dry", "0x00190000"}).code, 0);
+    QCOMPARE(run_ctl(port + QStringList{"preset", "save", first}).code, 0);
+    QCOMPARE(run_ctl(port + QStringList{"set", "Dry", "level:900"}).code, 0);
+    const Run load = run_ctl(port + QStringList{"preset", "load", first});
+    QCOMPARE(load.code, 0);
+    QVERIFY2(load.out.contains("File loaded successfully: " + first), qPrintable(load.out));
+    QCOMPARE(p.lines().filter(QRegularExpression("^recv 01 ")).last(), dsp_write(ParameterRow::dry, 0x00190000));
+    QCOMPARE(run_ctl(port + QStringList{"preset", "save", second}).code, 0);
+    QFile a(first), b(second);
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    const QByteArray bytes = a.readAll();
+    QCOMPARE(bytes.size(), 137);
+    QCOMPARE(b.readAll(), bytes);
+
+    // Not a preset: said, and nothing sent.
+    const QString junk = p.dir.filePath("junk.txt");
+    QFile j(junk);
+    QVERIFY(j.open(QIODevice::WriteOnly));
+    j.write("hello\n");
+    j.close();
+    const qsizetype writes = p.lines().filter(QRegularExpression("^recv 01 ")).size();
+    const Run bad = run_ctl(port + QStringList{"preset", "load", junk});
+    QCOMPARE(bad.code, 1);
+    QVERIFY2(bad.err.contains("Not a preset file: "), qPrintable(bad.err));
+    QCOMPARE(p.lines().filter(QRegularExpression("^recv 01 ")).size(), writes);
 }
 
 void TestKq5Ctl::helpFitsEightyColumns()
