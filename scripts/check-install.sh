@@ -59,10 +59,8 @@ for size in "${sizes[@]}"; do
   expected+=("share/icons/hicolor/${size}x${size}/apps/$app.png")
 done
 if [ -e "$build/kq5ctl" ]; then
-  expected+=(bin/kq5ctl)
-fi
-if [ -e "$root/packaging/man/kq5ctl.1" ]; then
-  expected+=(share/man/man1/kq5ctl.1)
+  # Its manual page is made from its --help at build time.
+  expected+=(bin/kq5ctl share/man/man1/kq5ctl.1 share/bash-completion/completions/kq5ctl)
 fi
 
 echo "== Install into a staging folder =="

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
   qt6-qpa-plugins libqt6svg6
   xvfb xauth fonts-dejavu-core fonts-liberation2
-  python3 openssl stm32flash
+  python3 openssl stm32flash help2man
   desktop-file-utils appstream dpkg-dev
 )
 
