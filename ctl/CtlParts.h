@@ -88,6 +88,10 @@ struct Kq5Ctl::Parts {
     int console_command(const QStringList &args);
     int preset(const QStringList &args);
     int assign(const QStringList &args);
+    int tuning(const QStringList &args);
+    int instrument(const QStringList &args);
+    // After an editor command that asks: exit 4 when its question was refused.
+    void check_answered(const QString &what);
     // Sends a row's word as the effect window does (1st Harmonic never).
     void send_word(ParameterRow row, std::uint32_t word);
 

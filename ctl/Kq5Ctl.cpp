@@ -498,6 +498,10 @@ int Kq5Ctl::run()
             code = m->preset(args);
         } else if (command == QLatin1String("assign")) {
             code = m->assign(args);
+        } else if (command == QLatin1String("tuning")) {
+            code = m->tuning(args);
+        } else if (command == QLatin1String("instrument")) {
+            code = m->instrument(args);
         } else {
             throw Stop{exit_usage, QStringLiteral("no command \"%1\" (see 'kq5ctl --help')").arg(command)};
         }
@@ -543,6 +547,9 @@ QString Kq5Ctl::help_text()
         "                           what a press of the footswitch does\n"
         "  assign SLOT NAME|none    what control slot I..IV holds; SLOT remote\n"
         "                           holds bypass, preset or none\n"
+        "  tuning upload            send the tuning data (asks)\n"
+        "  tuning set N [SEMITONE]  tuning 0..8 (0: none), shift -5..3 (asks)\n"
+        "  instrument guitar|bass   the instrument the pedal tracks (asks)\n"
         "  preset save FILE         the fifteen words in the editor's preset file\n"
         "  preset load FILE         send a preset file's words (--store: store)\n"
         "  console HEX...           send raw messages, print what comes back\n"

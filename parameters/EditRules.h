@@ -17,6 +17,12 @@ inline const QString no_tuning_for_slot =
     QStringLiteral("No tuning selected, Select a tuning before assigning this parameter");
 } // namespace fx_text
 
+// The tuning list: "No Tuning Selected" (0) and eight tunings; the semitone
+// shift from -5 to +3.
+inline constexpr int tuning_entry_count = 9;
+inline constexpr int min_semitone_variation = -5;
+inline constexpr int max_semitone_variation = 3;
+
 // "1st Harmonic" only shows the pedal's word: nothing ever sends it.
 inline constexpr bool is_sent_parameter(ParameterRow row)
 {

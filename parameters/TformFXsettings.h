@@ -65,8 +65,6 @@ extern const QStringList guitar_tuning_entries;   // "No Tuning Selected", ...
 extern const QStringList semitone_entries;        // "-5" .. "+3"
 extern const QStringList harmonic_pitch_entries;  // "-12" .. "+12"
 inline constexpr int semitone_zero_entry = 5;     // "0"
-inline constexpr int min_semitone_variation = -5;
-inline constexpr int max_semitone_variation = 3;
 
 // The outline colour of the frames and the line once the window is shown.
 inline constexpr QRgb shown_outline_color = 0xFFF8F8FF;
