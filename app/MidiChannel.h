@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QString>
 
+#include "tuning/MidiChannelMessage.h"
+
 #include <functional>
 #include <optional>
 
@@ -18,10 +20,6 @@ namespace quorvane {
 
 class ConsoleLog;
 class D2XXUnit;
-
-// "00" for "OMNI", "01".."10" for the channels 1 to 16; nothing for any
-// other caption.
-std::optional<QString> midi_channel_byte_text(const QString &caption);
 
 class MidiChannelMenu : public QObject {
     Q_OBJECT

@@ -502,6 +502,8 @@ int Kq5Ctl::run()
             code = m->tuning(args);
         } else if (command == QLatin1String("instrument")) {
             code = m->instrument(args);
+        } else if (command == QLatin1String("midi-channel")) {
+            code = m->midi_channel(args);
         } else {
             throw Stop{exit_usage, QStringLiteral("no command \"%1\" (see 'kq5ctl --help')").arg(command)};
         }
@@ -550,6 +552,7 @@ QString Kq5Ctl::help_text()
         "  tuning upload            send the tuning data (asks)\n"
         "  tuning set N [SEMITONE]  tuning 0..8 (0: none), shift -5..3 (asks)\n"
         "  instrument guitar|bass   the instrument the pedal tracks (asks)\n"
+        "  midi-channel omni|1..16  the pedal's MIDI receive channel\n"
         "  preset save FILE         the fifteen words in the editor's preset file\n"
         "  preset load FILE         send a preset file's words (--store: store)\n"
         "  console HEX...           send raw messages, print what comes back\n"

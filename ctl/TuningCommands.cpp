@@ -4,6 +4,7 @@
 
 #include "parameters/EditRules.h"
 #include "tuning/Instrument.h"
+#include "tuning/MidiChannelMessage.h"
 #include "tuning/Tunings.h"
 
 namespace quorvane {
@@ -60,6 +61,17 @@ int Kq5Ctl::Parts::instrument(const QStringList &args)
     selector.instrument_code = args[0] == QLatin1String("guitar") ? instrument_guitar : instrument_bass;
     selector.ChangeInstrument();
     check_answered(QStringLiteral("instrument"));
+    return exit_ok;
+}
+
+int Kq5Ctl::Parts::midi_channel(const QStringList &args)
+{
+    const QString caption = args.size() == 1 ? args[0].toUpper() : QString();
+    if (!midi_channel_byte_text(caption))
+        throw Stop{exit_usage, QStringLiteral("usage: kq5ctl midi-channel omni|1..16")};
+    request_status();
+    if (!send_midi_channel(link, console, caption))
+        fail_from_dialogs(exit_failed, QStringLiteral("the MIDI channel could not be sent"));
     return exit_ok;
 }
 

@@ -156,6 +156,10 @@ void TestKq5Ctl::commands_data()
                                  << "recv 0E " << "";
     QTest::newRow("instrument") << plain << QStringList{"--yes", "instrument", "bass"} << 0 << "" << "recv 0F "
                                 << "";
+    QTest::newRow("MIDI channel") << plain << QStringList{"midi-channel", "12"} << 0 << "" << "recv 07 0C" << "";
+    QTest::newRow("MIDI omni") << plain << QStringList{"midi-channel", "omni"} << 0 << "" << "recv 07 00" << "";
+    QTest::newRow("no MIDI channel 17") << plain << QStringList{"midi-channel", "17"} << 1 << "usage" << ""
+                                        << "recv";
     QTest::newRow("no such tuning") << plain << QStringList{"tuning", "set", "9"} << 1 << "a tuning is" << ""
                                     << "recv";
     QTest::newRow("bad value") << plain << QStringList{"set", "Dry", "loud"} << 1 << "Try 'kq5ctl --help'."
