@@ -91,6 +91,7 @@ struct Kq5Ctl::Parts {
     int tuning(const QStringList &args);
     int instrument(const QStringList &args);
     int midi_channel(const QStringList &args);
+    int effect(const QStringList &args);
     // After an editor command that asks: exit 4 when its question was refused.
     void check_answered(const QString &what);
     // Sends a row's word as the effect window does (1st Harmonic never).

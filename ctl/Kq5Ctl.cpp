@@ -504,6 +504,8 @@ int Kq5Ctl::run()
             code = m->instrument(args);
         } else if (command == QLatin1String("midi-channel")) {
             code = m->midi_channel(args);
+        } else if (command == QLatin1String("effect")) {
+            code = m->effect(args);
         } else {
             throw Stop{exit_usage, QStringLiteral("no command \"%1\" (see 'kq5ctl --help')").arg(command)};
         }
@@ -553,6 +555,10 @@ QString Kq5Ctl::help_text()
         "  tuning set N [SEMITONE]  tuning 0..8 (0: none), shift -5..3 (asks)\n"
         "  instrument guitar|bass   the instrument the pedal tracks (asks)\n"
         "  midi-channel omni|1..16  the pedal's MIDI receive channel\n"
+        "  effect upload [NAME|FILE.dat]\n"
+        "                           upload an effect the tool carries (default the\n"
+        "                           newest; 'kq5ctl effect list') or a .dat file\n"
+        "  effect list              the effects the tool carries\n"
         "  preset save FILE         the fifteen words in the editor's preset file\n"
         "  preset load FILE         send a preset file's words (--store: store)\n"
         "  console HEX...           send raw messages, print what comes back\n"

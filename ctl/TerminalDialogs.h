@@ -14,10 +14,12 @@ class TerminalDialogs : public Dialogs {
 public:
     void message(const QString &text) override;
     Answer confirm(const QString &text) override;
-    QString openFile(const QString &, const QString &, const QString &) override { return {}; }
+    // The file named on the command line stands for the one a dialog would pick.
+    QString openFile(const QString &, const QString &, const QString &) override { return open_file; }
     QString saveFile(const QString &, const QString &, const QString &) override { return {}; }
 
     bool assume_yes = false;
+    QString open_file;
     // Whether a question was refused for want of --yes or a terminal.
     bool refused_question = false;
     QStringList messages;

@@ -47,8 +47,9 @@ std::optional<EffectImage> builtin_effect_image(const QString &entry)
     if (entry.isEmpty())
         return std::nullopt;
     const QString name = format_resource_name(entry);
-    QFile file(find_resource(name));
-    if (!file.open(QIODevice::ReadOnly))
+    const QString path = find_resource(name);
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
     const QByteArray data = file.readAll();
     qsizetype end = data.indexOf('\n');

@@ -160,6 +160,12 @@ void TestKq5Ctl::commands_data()
     QTest::newRow("MIDI omni") << plain << QStringList{"midi-channel", "omni"} << 0 << "" << "recv 07 00" << "";
     QTest::newRow("no MIDI channel 17") << plain << QStringList{"midi-channel", "17"} << 1 << "usage" << ""
                                         << "recv";
+    QTest::newRow("effect upload") << plain << QStringList{"--yes", "effect", "upload", "0011"} << 0
+                                   << "Upload OK 0011" << "recv 00 " << "";
+    QTest::newRow("effect upload asks") << plain << QStringList{"effect", "upload"} << 4 << "give --yes" << ""
+                                        << "recv 00 ";
+    QTest::newRow("not an effect file") << plain << QStringList{"--yes", "effect", "upload", "/etc/passwd"} << 1
+                                        << "Not an effect file" << "" << "recv";
     QTest::newRow("no such tuning") << plain << QStringList{"tuning", "set", "9"} << 1 << "a tuning is" << ""
                                     << "recv";
     QTest::newRow("bad value") << plain << QStringList{"set", "Dry", "loud"} << 1 << "Try 'kq5ctl --help'."
