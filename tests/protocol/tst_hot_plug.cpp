@@ -56,6 +56,18 @@ struct Rig {
         QFile::remove(port);
         return sim->started && QFile::link(sim->path, port);
     }
+    // Plugged in, found by Scan and linked, with hot-plug looking; the
+    // messages of the way there are cleared.
+    bool plugInAndLink()
+    {
+        if (!plugIn())
+            return false;
+        hotPlug.start();
+        connection.menuScanClick();
+        connection.ConnectOnClick();
+        dialogs.messages.clear();
+        return connection.is_linked;
+    }
     // Unplugged: the program ends and its terminal goes with it.
     void unplug()
     {
@@ -80,11 +92,7 @@ private slots:
 void TestHotPlug::goesAndComesBack()
 {
     Rig rig;
-    QVERIFY(rig.plugIn());
-    rig.hotPlug.start();
-    rig.connection.menuScanClick();
-    rig.connection.ConnectOnClick();
-    QVERIFY(rig.connection.is_linked);
+    QVERIFY(rig.plugInAndLink());
     QCOMPARE(rig.reports(), 1);
 
     rig.unplug();
@@ -132,12 +140,7 @@ void TestHotPlug::appearsAndGoesWhileUnlinked()
 void TestHotPlug::nothingDuringAnUpgrade()
 {
     Rig rig;
-    QVERIFY(rig.plugIn());
-    rig.hotPlug.start();
-    rig.connection.menuScanClick();
-    rig.connection.ConnectOnClick();
-    QVERIFY(rig.connection.is_linked);
-    rig.dialogs.messages.clear();
+    QVERIFY(rig.plugInAndLink());
 
     // The upgrade has the line: the pedal restarting under it is not a loss...
     rig.connection.bootloader_mode = true;
@@ -163,10 +166,7 @@ void TestHotPlug::nothingDuringAnUpgrade()
 void TestHotPlug::userUnlinkIsNotUndone()
 {
     Rig rig;
-    QVERIFY(rig.plugIn());
-    rig.hotPlug.start();
-    rig.connection.menuScanClick();
-    rig.connection.ConnectOnClick();
+    QVERIFY(rig.plugInAndLink());
     rig.connection.menuDisconnectClick();
     rig.unplug();
     rig.hotPlug.poll();
