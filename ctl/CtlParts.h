@@ -92,6 +92,14 @@ struct Kq5Ctl::Parts {
     int instrument(const QStringList &args);
     int midi_channel(const QStringList &args);
     int effect(const QStringList &args);
+    int firmware(const QStringList &args);
+    int firmware_list();
+    int firmware_upgrade(int version);
+    // The command that writes the firmware again into a pedal left in its bootloader.
+    QString resume_command(int version) const;
+    int erase_settings();
+    // Prints the status the pedal last reported, as 'status' does.
+    int print_status();
     // After an editor command that asks: exit 4 when its question was refused.
     void check_answered(const QString &what);
     // Sends a row's word as the effect window does (1st Harmonic never).

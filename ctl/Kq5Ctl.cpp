@@ -276,6 +276,11 @@ int Kq5Ctl::Parts::names()
 int Kq5Ctl::Parts::status()
 {
     request_status();
+    return print_status();
+}
+
+int Kq5Ctl::Parts::print_status()
+{
     const StatusReport &r = *report;
     const int mode = decoding.footswitch_mode;
     const QString short_press = mode & 2 ? QStringLiteral("preset") : QStringLiteral("bypass");
@@ -506,6 +511,11 @@ int Kq5Ctl::run()
             code = m->midi_channel(args);
         } else if (command == QLatin1String("effect")) {
             code = m->effect(args);
+        } else if (command == QLatin1String("firmware")) {
+            code = m->firmware(args);
+        } else if (command == QLatin1String("erase-settings")) {
+            no_args();
+            code = m->erase_settings();
         } else {
             throw Stop{exit_usage, QStringLiteral("no command \"%1\" (see 'kq5ctl --help')").arg(command)};
         }
@@ -534,6 +544,7 @@ QString Kq5Ctl::help_text()
         "  --yes             answer the editor's questions with yes\n"
         "  --quiet           say only what was asked for\n"
         "  --store           after set or preset load: store the settings\n"
+        "  --resume          firmware upgrade of a pedal waiting in its bootloader\n"
         "  --sysfs-root DIR  where the bridges' latency timers are (default /sys)\n"
         "  --help, --version\n"
         "With no --port, --serial or --simulator the one bridge found is used.\n"
@@ -561,6 +572,11 @@ QString Kq5Ctl::help_text()
         "  effect list              the effects the tool carries\n"
         "  preset save FILE         the fifteen words in the editor's preset file\n"
         "  preset load FILE         send a preset file's words (--store: store)\n"
+        "  firmware list            the firmware images the tool carries\n"
+        "  firmware upgrade [N]     write firmware N (default the newest) and start\n"
+        "                           it; asks for SHIFT to be held (--resume: no\n"
+        "                           status first, the pedal waits in its bootloader)\n"
+        "  erase-settings           erase the pedal's settings memory (asks)\n"
         "  console HEX...           send raw messages, print what comes back\n"
         "\n"
         "NAME is a parameter's name or alias, in any case (see 'kq5ctl names').\n"

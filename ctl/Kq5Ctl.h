@@ -28,6 +28,7 @@ struct CtlOptions {
     bool yes = false;
     bool quiet = false;
     bool store = false;    // --store after set / preset load
+    bool resume = false;   // --resume: firmware upgrade of a pedal in its bootloader
     QString sysfs_root = QStringLiteral("/sys");
     QStringList command;   // the command and its arguments
 };

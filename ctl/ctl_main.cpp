@@ -50,6 +50,8 @@ int main(int argc, char *argv[])
             options.quiet = true;
         } else if (a == QLatin1String("--store")) {
             options.store = true;
+        } else if (a == QLatin1String("--resume")) {
+            options.resume = true;
         } else if (a.startsWith(QLatin1String("--"))) {
             std::fprintf(stderr, "kq5ctl: unknown option %s\nTry 'kq5ctl --help'.\n", qPrintable(a));
             return exit_usage;
@@ -63,6 +65,10 @@ int main(int argc, char *argv[])
     }
     if (int(!options.port.isEmpty()) + int(!options.serial.isEmpty()) + int(options.simulator) > 1) {
         std::fprintf(stderr, "kq5ctl: give one of --port, --serial and --simulator\n");
+        return exit_usage;
+    }
+    if (options.resume && options.command.mid(0, 2) != QStringList{QStringLiteral("firmware"), QStringLiteral("upgrade")}) {
+        std::fprintf(stderr, "kq5ctl: --resume goes with firmware upgrade\nTry 'kq5ctl --help'.\n");
         return exit_usage;
     }
     Kq5Ctl ctl(options);

@@ -35,13 +35,13 @@ bool SettingsErase::EraseEEPROM(const QString &i2cAddr)
     return sent == LineStatus::Ok;
 }
 
-void SettingsErase::menuEraseSettingsClick()
+bool SettingsErase::menuEraseSettingsClick()
 {
     if (m_link.refuses_writers())
-        return;
+        return false;
     if (m_dialogs.confirm(erase_settings_warning()) == Answer::No)
-        return;
-    EraseEEPROM(QStringLiteral("50"));
+        return false;
+    return EraseEEPROM(QStringLiteral("50"));
 }
 
 } // namespace quorvane

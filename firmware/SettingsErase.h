@@ -28,7 +28,8 @@ public:
     bool EraseEEPROM(const QString &i2cAddr);
 
     // "Erase Settings": warns, and on anything but No erases memory 0x50.
-    void menuEraseSettingsClick();
+    // Returns whether the erase message was written.
+    bool menuEraseSettingsClick();
 
 private:
     D2XXUnit &m_link;
