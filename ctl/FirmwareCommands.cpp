@@ -252,8 +252,8 @@ int Kq5Ctl::Parts::firmware_upgrade(int version)
         // The reason often starts with the step itself.
         if (failed_reason.startsWith(failed_step + QStringLiteral(": ")))
             failed_reason.remove(0, failed_step.size() + 2);
-        const QString why = interrupted ? QStringLiteral("stopped by the user: ") + failed_reason : failed_reason;
-        err(QStringLiteral("firmware upgrade failed at %1: %2").arg(failed_step, why));
+        // A stop by Ctrl-C is said by the reason itself.
+        err(QStringLiteral("firmware upgrade failed at %1: %2").arg(failed_step, failed_reason));
         throw Stop{exit_failed, retry};
     }
     progress.done();
