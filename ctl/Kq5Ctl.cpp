@@ -580,7 +580,7 @@ QString Kq5Ctl::help_text()
         "  console HEX...           send raw messages, print what comes back\n"
         "\n"
         "NAME is a parameter's name or alias, in any case (see 'kq5ctl names').\n"
-        "Every command but list and names first asks the pedal for its status.\n"
+        "Every pedal command but --resume first asks the pedal for its status.\n"
         "A question is refused without --yes when stdin is no terminal.\n"
         "\n"
         "Exit status:\n"
