@@ -30,6 +30,7 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -474,51 +475,37 @@ int Kq5Ctl::run()
             throw Stop{exit_usage, QStringLiteral("no command (see 'kq5ctl --help')")};
         const QString command = c.first();
         const QStringList args = c.mid(1);
-        const auto no_args = [&] {
-            if (!args.isEmpty())
-                throw Stop{exit_usage, QStringLiteral("%1 takes no arguments").arg(command)};
+        using Parts = Kq5Ctl::Parts;
+        struct Command {
+            const char *name;
+            bool takes_args;
+            int (*run)(Parts &, const QStringList &);
         };
-        int code = exit_usage;
-        if (command == QLatin1String("list")) {
-            no_args();
-            code = m->list();
-        } else if (command == QLatin1String("names")) {
-            no_args();
-            code = m->names();
-        } else if (command == QLatin1String("status")) {
-            no_args();
-            code = m->status();
-        } else if (command == QLatin1String("get")) {
-            code = m->get(args);
-        } else if (command == QLatin1String("set")) {
-            code = m->set(args);
-        } else if (command == QLatin1String("store")) {
-            no_args();
-            code = m->store();
-        } else if (command == QLatin1String("footswitch")) {
-            code = m->footswitch(args);
-        } else if (command == QLatin1String("console")) {
-            code = m->console_command(args);
-        } else if (command == QLatin1String("preset")) {
-            code = m->preset(args);
-        } else if (command == QLatin1String("assign")) {
-            code = m->assign(args);
-        } else if (command == QLatin1String("tuning")) {
-            code = m->tuning(args);
-        } else if (command == QLatin1String("instrument")) {
-            code = m->instrument(args);
-        } else if (command == QLatin1String("midi-channel")) {
-            code = m->midi_channel(args);
-        } else if (command == QLatin1String("effect")) {
-            code = m->effect(args);
-        } else if (command == QLatin1String("firmware")) {
-            code = m->firmware(args);
-        } else if (command == QLatin1String("erase-settings")) {
-            no_args();
-            code = m->erase_settings();
-        } else {
+        static const Command commands[] = {
+            {"list", false, [](Parts &p, const QStringList &) { return p.list(); }},
+            {"names", false, [](Parts &p, const QStringList &) { return p.names(); }},
+            {"status", false, [](Parts &p, const QStringList &) { return p.status(); }},
+            {"get", true, [](Parts &p, const QStringList &a) { return p.get(a); }},
+            {"set", true, [](Parts &p, const QStringList &a) { return p.set(a); }},
+            {"store", false, [](Parts &p, const QStringList &) { return p.store(); }},
+            {"footswitch", true, [](Parts &p, const QStringList &a) { return p.footswitch(a); }},
+            {"console", true, [](Parts &p, const QStringList &a) { return p.console_command(a); }},
+            {"preset", true, [](Parts &p, const QStringList &a) { return p.preset(a); }},
+            {"assign", true, [](Parts &p, const QStringList &a) { return p.assign(a); }},
+            {"tuning", true, [](Parts &p, const QStringList &a) { return p.tuning(a); }},
+            {"instrument", true, [](Parts &p, const QStringList &a) { return p.instrument(a); }},
+            {"midi-channel", true, [](Parts &p, const QStringList &a) { return p.midi_channel(a); }},
+            {"effect", true, [](Parts &p, const QStringList &a) { return p.effect(a); }},
+            {"firmware", true, [](Parts &p, const QStringList &a) { return p.firmware(a); }},
+            {"erase-settings", false, [](Parts &p, const QStringList &) { return p.erase_settings(); }},
+        };
+        const auto found = std::find_if(std::begin(commands), std::end(commands),
+                                        [&](const Command &k) { return command == QLatin1String(k.name); });
+        if (found == std::end(commands))
             throw Stop{exit_usage, QStringLiteral("no command \"%1\" (see 'kq5ctl --help')").arg(command)};
-        }
+        if (!found->takes_args && !args.isEmpty())
+            throw Stop{exit_usage, QStringLiteral("%1 takes no arguments").arg(command)};
+        const int code = found->run(*m, args);
         if (m->connection.is_linked || m->link.ft_handle)
             m->link.CloseFTDevice();
         return code;
@@ -580,7 +567,8 @@ QString Kq5Ctl::help_text()
         "  console HEX...           send raw messages, print what comes back\n"
         "\n"
         "NAME is a parameter's name or alias, in any case (see 'kq5ctl names').\n"
-        "Every pedal command but --resume first asks the pedal for its status.\n"
+        "Every command but list, names, effect list, firmware list and firmware\n"
+        "upgrade --resume first asks the pedal for its status.\n"
         "A question is refused without --yes when stdin is no terminal.\n"
         "\n"
         "Exit status:\n"

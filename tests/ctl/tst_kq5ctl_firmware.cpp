@@ -4,60 +4,18 @@
 // to the pedal is read back from its own log, run by run.
 
 #include "firmware/FirmwareImages.h"
-#include "support/PedalSimProcess.h"
+#include "CtlRun.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace quorvane;
-using quorvane::test::PedalSimProcess;
+using namespace quorvane::test;
 
 namespace {
-
-QString ctl_program()
-{
-    return qEnvironmentVariable("QUORVANE_BINARY_DIR") + QStringLiteral("/kq5ctl");
-}
-
-struct Run {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-// kq5ctl with stdin a pipe that holds nothing: no terminal to ask on.
-Run run_ctl(const QStringList &args)
-{
-    QProcess p;
-    p.start(ctl_program(), args);
-    p.closeWriteChannel();
-    Run r;
-    if (!p.waitForFinished(60000))
-        return r;
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
-struct Pedal {
-    QTemporaryDir dir;
-    QString log = dir.filePath("pedal.log");
-    PedalSimProcess sim;
-    explicit Pedal(const QStringList &args) : sim(QStringList{"--log", log} + args) {}
-    QStringList lines() const
-    {
-        QFile f(log);
-        f.open(QIODevice::ReadOnly);
-        return QString::fromLatin1(f.readAll()).split('\n', Qt::SkipEmptyParts);
-    }
-};
 
 // One run of kq5ctl (after --port) and what it must do.
 struct Step {
@@ -216,14 +174,14 @@ void TestKq5CtlFirmware::runs()
     QFETCH(QStringList, pedal);
     QFETCH(QList<Step>, steps);
 
-    Pedal p(pedal);
+    LoggedPedal p(pedal);
     QVERIFY(p.sim.started);
     QVERIFY(!p.sim.path.isEmpty());
     for (const Step &s : steps) {
         const qsizetype logged_before = p.lines().size();
         QElapsedTimer took;
         took.start();
-        const Run r = run_ctl(QStringList{"--port", p.sim.path} + s.args);
+        const CtlRun r = run_ctl(QStringList{"--port", p.sim.path} + s.args);
         const QString what = s.args.join(' ');
         qInfo("%s: exit %d in %lld ms", qPrintable(what), r.code, took.elapsed());
         const QString printed = r.out + r.err;
@@ -233,6 +191,8 @@ void TestKq5CtlFirmware::runs()
         for (const QString &text : s.notPrinted)
             QVERIFY2(!printed.contains(text), qPrintable(QStringLiteral("%1: \"%2\" in\n%3").arg(what, text, printed)));
 
+        for (const QString &line : s.sent)
+            QTRY_VERIFY2(p.holds(line, logged_before), qPrintable(QStringLiteral("%1: no \"%2\"").arg(what, line)));
         const QStringList log = p.lines().mid(logged_before);
         const QStringList messages = log.filter(QRegularExpression(QStringLiteral("^recv ")));
         const QString context = what + QStringLiteral("\n") + log.mid(0, 40).join('\n');
@@ -249,7 +209,7 @@ void TestKq5CtlFirmware::runs()
 void TestKq5CtlFirmware::listIsTheCarriedImages()
 {
     // No pedal is needed: the images and their sizes are the tool's own.
-    const Run r = run_ctl({"--json", "firmware", "list"});
+    const CtlRun r = run_ctl({"--json", "firmware", "list"});
     QCOMPARE(r.code, 0);
     const QJsonArray images = QJsonDocument::fromJson(r.out.toUtf8()).array();
     QCOMPARE(images.size(), qsizetype(firmware_versions.size()));
@@ -263,7 +223,7 @@ void TestKq5CtlFirmware::listIsTheCarriedImages()
         QCOMPARE(image.value("bytes").toInteger(), resource.size());
     }
 
-    const Run plain = run_ctl({"firmware", "list"});
+    const CtlRun plain = run_ctl({"firmware", "list"});
     QCOMPARE(plain.code, 0);
     const QStringList lines = plain.out.split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), images.size());

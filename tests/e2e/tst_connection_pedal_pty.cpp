@@ -18,6 +18,33 @@ using quorvane::test::PedalSimProcess;
 using quorvane::test::ScriptedDialogs;
 using quorvane::test::StandInMainWindow;
 
+namespace {
+
+// The editor's connection over the serial-port driver, listing only the
+// virtual pedal's pseudo-terminal, not whatever bridges this machine has.
+struct PtyRig {
+    SerialPortDriver driver;
+    ScriptedDialogs dialogs;
+    D2XXUnit link{driver, dialogs};
+    ConsoleLog console;
+    StandInMainWindow window;
+    DeviceConnection connection{link, console, dialogs};
+
+    explicit PtyRig(const QString &path, LatencyTimer *latency = nullptr)
+        : driver({path}, [] { return QList<SerialPortDriver::SystemPort>{}; })
+    {
+        driver.setLatencyTimer(latency);
+        quorvane::test::bind_window(connection, window);
+    }
+    void list()
+    {
+        connection.ListDevicesAtStartup();
+        link.SetLinkSettings(link_mode_normal);
+    }
+};
+
+} // namespace
+
 class TestConnectionPedalPty : public QObject {
     Q_OBJECT
 private slots:
@@ -33,20 +60,13 @@ void TestConnectionPedalPty::linkAndRequest()
     const QString path = sim.path;
     QVERIFY2(path.startsWith("/dev/"), qPrintable(path));
 
-    // Only the pseudo-terminal is listed, not whatever bridges this machine has.
-    SerialPortDriver driver({path}, [] { return QList<SerialPortDriver::SystemPort>{}; });
-    ScriptedDialogs dialogs;
-    D2XXUnit link(driver, dialogs);
-    ConsoleLog console;
-    StandInMainWindow window;
-    DeviceConnection connection(link, console, dialogs);
-    quorvane::test::bind_window(connection, window);
+    PtyRig rig(path);
+    auto &[driver, dialogs, link, console, window, connection] = rig;
     connection.latest_algorithm_version = 11;
     connection.latest_firmware_version = 10;
     QStringList effectWindow;
     connection.effects.OpenEffectWindow = [&] { effectWindow << "open"; };
-    connection.ListDevicesAtStartup();
-    link.SetLinkSettings(link_mode_normal);
+    rig.list();
     QVERIFY(!connection.device_serial_number.isEmpty());
 
     connection.ConnectOnClick();
@@ -83,16 +103,9 @@ void TestConnectionPedalPty::latencyTimerLowWhileLinked()
     QCOMPARE(timer(), QByteArray("16"));
 
     LatencyTimer latency(sys.path());
-    SerialPortDriver driver({sim.path}, [] { return QList<SerialPortDriver::SystemPort>{}; });
-    driver.setLatencyTimer(&latency);
-    ScriptedDialogs dialogs;
-    D2XXUnit link(driver, dialogs);
-    ConsoleLog console;
-    StandInMainWindow window;
-    DeviceConnection connection(link, console, dialogs);
-    quorvane::test::bind_window(connection, window);
-    connection.ListDevicesAtStartup();
-    link.SetLinkSettings(link_mode_normal);
+    PtyRig rig(sim.path, &latency);
+    auto &[driver, dialogs, link, console, window, connection] = rig;
+    rig.list();
 
     connection.ConnectOnClick();
     QVERIFY(connection.is_linked);
