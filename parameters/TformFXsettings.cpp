@@ -12,8 +12,14 @@
 #include "widgets/ArcDial.h"
 #include "widgets/ToggleSwitch.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QEvent>
+#include <QFrame>
+#include <QKeySequence>
+#include <QMouseEvent>
+#include <QToolButton>
 #include <QComboBox>
 #include <QFontInfo>
 #include <QLabel>
@@ -114,6 +120,10 @@ TformFXsettings::TformFXsettings(ParameterModel &model, D2XXUnit &link, ConsoleL
       m_decoding(model, console)
 {
     ui->setupUi(this);
+    // The panel keeps its layout; the editing strip adds its height below it.
+    setFixedSize(panel_width, panel_height + editing_strip_height);
+    m_history = new EditHistory(*this);
+    build_editing_strip();
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     setAutoFillBackground(true);
     setPalette(panel_palette(palette()));
@@ -151,6 +161,9 @@ TformFXsettings::TformFXsettings(ParameterModel &model, D2XXUnit &link, ConsoleL
     }
     for (int i = 0; i < parameter_count; ++i)
         show_readout(ParameterRow(i));
+    for (int i = 0; i < parameter_count; ++i)
+        if (ArcDial *d = dial_of(ParameterRow(i)))
+            d->installEventFilter(this);
     // 6. No tuning, no semitone shift.
     ui->cmbGuitarTuning->setCurrentIndex(no_tuning_index);
     cmbGuitarTuningChange();
@@ -251,6 +264,127 @@ void TformFXsettings::enable_effect_controls(bool on)
         w->setEnabled(on);
     if (!on)
         m_writer.throttle().clear();
+    m_controls_on = on;
+    update_editing_strip();
+}
+
+void TformFXsettings::build_editing_strip()
+{
+    auto *strip = new QFrame(this);
+    strip->setObjectName(QStringLiteral("stripEditing"));
+    strip->setGeometry(0, panel_height, panel_width, editing_strip_height);
+    strip->setFrameShape(QFrame::NoFrame);
+
+    auto button = [strip](const char *name, QAction *action, const QRect &place) {
+        auto *b = new QToolButton(strip);
+        b->setObjectName(QLatin1String(name));
+        b->setDefaultAction(action);
+        b->setGeometry(place);
+        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        return b;
+    };
+    auto action = [this](const char *name, const QString &text, const QString &tip) {
+        auto *a = new QAction(text, this);
+        a->setObjectName(QLatin1String(name));
+        a->setToolTip(tip);
+        a->setShortcutContext(Qt::WindowShortcut);
+        addAction(a);
+        return a;
+    };
+
+    m_undo = action("actUndo", history_text::undo, QString());
+    m_undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    m_redo = action("actRedo", history_text::redo, QString());
+    m_redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    connect(m_undo, &QAction::triggered, this, [this] { m_history->undo(); });
+    connect(m_redo, &QAction::triggered, this, [this] { m_history->redo(); });
+
+    QAction *slot_a = action("actSlotA", QStringLiteral("A"), QStringLiteral("Play the words of slot A"));
+    QAction *slot_b = action("actSlotB", QStringLiteral("B"), QStringLiteral("Play the words of slot B"));
+    for (QAction *a : {slot_a, slot_b})
+        a->setCheckable(true);
+    // Either button toggles to the slot not played; the one played stays down.
+    connect(slot_a, &QAction::triggered, this, [this] {
+        if (m_history->current_slot() != CompareSlot::A)
+            m_history->switch_slot();
+        update_editing_strip();
+    });
+    connect(slot_b, &QAction::triggered, this, [this] {
+        if (m_history->current_slot() != CompareSlot::B)
+            m_history->switch_slot();
+        update_editing_strip();
+    });
+    QAction *copy_ab = action("actCopyAtoB", history_text::copy_a_to_b, QStringLiteral("Copy the words of slot A onto slot B"));
+    QAction *copy_ba = action("actCopyBtoA", history_text::copy_b_to_a, QStringLiteral("Copy the words of slot B onto slot A"));
+    connect(copy_ab, &QAction::triggered, this, [this] { m_history->copy_slot(CompareSlot::A, CompareSlot::B); });
+    connect(copy_ba, &QAction::triggered, this, [this] { m_history->copy_slot(CompareSlot::B, CompareSlot::A); });
+
+    const int y = 3, h = editing_strip_height - 6;
+    button("btnUndo", m_undo, {8, y, 52, h});
+    button("btnRedo", m_redo, {64, y, 52, h});
+    auto *label = new QLabel(QStringLiteral("Slot"), strip);
+    label->setObjectName(QStringLiteral("lblCompareSlot"));
+    label->setGeometry(128, y, 34, h);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_slot_buttons[0] = button("btnSlotA", slot_a, {166, y, 30, h});
+    m_slot_buttons[1] = button("btnSlotB", slot_b, {198, y, 30, h});
+    // The slot played stands out in the accent colour, whatever the look.
+    for (QToolButton *b : m_slot_buttons)
+        b->setStyleSheet(QStringLiteral("QToolButton:checked { background-color: #F09A2E; color: #141414;"
+                                        " font-weight: bold; border: 1px solid #F8F8FF; }"));
+    button("btnCopyAtoB", copy_ab, {236, y, 72, h});
+    button("btnCopyBtoA", copy_ba, {312, y, 72, h});
+
+    connect(m_history, &EditHistory::changed, this, [this] { update_editing_strip(); });
+    update_editing_strip();
+}
+
+void TformFXsettings::update_editing_strip()
+{
+    if (!m_undo)
+        return;
+    const bool on = m_controls_on;
+    auto set = [](QAction *a, bool enabled) {
+        a->setEnabled(enabled);
+        // A button the window enabled by itself follows its action again.
+        for (QObject *o : a->associatedObjects())
+            if (auto *w = qobject_cast<QWidget *>(o))
+                w->setEnabled(enabled);
+    };
+    set(m_undo, on && m_history->canUndo());
+    set(m_redo, on && m_history->canRedo());
+    const QUndoStack &s = m_history->current_stack();
+    m_undo->setToolTip(s.canUndo() ? QStringLiteral("Undo %1 (Ctrl+Z)").arg(s.undoText())
+                                   : QStringLiteral("Nothing to undo (Ctrl+Z)"));
+    m_redo->setToolTip(s.canRedo() ? QStringLiteral("Redo %1 (Ctrl+Shift+Z)").arg(s.redoText())
+                                   : QStringLiteral("Nothing to redo (Ctrl+Shift+Z)"));
+    const int played = int(m_history->current_slot());
+    for (int i = 0; i < 2; ++i) {
+        QAction *a = m_slot_buttons[i]->defaultAction();
+        set(a, on);
+        a->setChecked(i == played);
+    }
+    for (const char *name : {"actCopyAtoB", "actCopyBtoA"})
+        if (auto *a = findChild<QAction *>(QLatin1String(name)))
+            set(a, on);
+}
+
+bool TformFXsettings::eventFilter(QObject *watched, QEvent *event)
+{
+    const bool left_button = (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease)
+                             && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
+    if (left_button) {
+        for (int i = 0; i < parameter_count; ++i) {
+            if (dial_of(ParameterRow(i)) != watched)
+                continue;
+            if (event->type() == QEvent::MouseButtonPress)
+                m_history->dial_pressed(ParameterRow(i));
+            else
+                m_history->dial_released();
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TformFXsettings::flush_dial_writes()
@@ -295,6 +429,11 @@ void TformFXsettings::attach(DeviceConnection &connection)
     };
     connection.effects.enable_effect_controls = [this](bool on) { enable_effect_controls(on); };
     connection.set_updating_from_pedal = [this](bool on) { m_model.updating_from_pedal = on; };
+    // The history's words are the linked pedal's.
+    connect(&connection, &DeviceConnection::linkChanged, this, [this](bool linked) {
+        if (!linked)
+            m_history->clear();
+    });
 }
 
 ArcDial *TformFXsettings::dial(const char *name) const
