@@ -122,7 +122,9 @@ void TestFxWindow::initialState()
     QFETCH(QString, state);
     QFETCH(bool, enabled);
     FxFixture f;
-    QCOMPARE(f.window.size(), QSize(390, 517));
+    // The panel's 390 × 517, and the editing strip below it.
+    QCOMPARE(f.window.size(), QSize(390, 517 + editing_strip_height));
+    QVERIFY(editing_strip_height <= 32);
     QCOMPARE(f.window.minimumSize(), f.window.maximumSize());
     QWidget *w = child(f.window, QTest::currentDataTag());
     QVERIFY(w);
@@ -419,16 +421,20 @@ void TestFxWindow::picture()
         put_word(v, 23 + 4 * i, words[i]);
     f.reply = v;
     f.link_pedal();
+    // Comparing: slot B played, and one change in it to undo.
+    f.window.history().switch_slot();
+    f.window.dial("dialSubMix")->setAngle(120);
     f.window.setWindowTitle("Quorvane KQ5 0011");
     f.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+    QVERIFY(f.window.undoAction()->isEnabled());
     QPixmap pixmap(f.window.size() * 2);
     pixmap.setDevicePixelRatio(2);
     f.window.render(&pixmap);
     const QString dir = qEnvironmentVariable("QUORVANE_BINARY_DIR");
     if (!dir.isEmpty())
         QVERIFY(pixmap.save(dir + QStringLiteral("/effect-window.png")));
-    QCOMPARE(pixmap.size(), QSize(780, 1034));
+    QCOMPARE(pixmap.size(), QSize(780, 2 * (517 + editing_strip_height)));
 }
 
 QTEST_MAIN(TestFxWindow)
