@@ -348,8 +348,8 @@ void TformFXsettings::update_editing_strip()
         a->setEnabled(enabled);
         // A button the window enabled by itself follows its action again.
         for (QObject *o : a->associatedObjects())
-            if (auto *w = qobject_cast<QWidget *>(o))
-                w->setEnabled(enabled);
+            if (auto *b = qobject_cast<QToolButton *>(o))
+                b->setEnabled(enabled);
     };
     set(m_undo, on && m_history->canUndo());
     set(m_redo, on && m_history->canRedo());

@@ -5,6 +5,7 @@
 #include "EditorRig.h"
 
 #include "common/Preferences.h"
+#include "parameters/WriteConfirmation.h"
 #include "app/TformMain.h"
 #include "protocol/DeviceConnection.h"
 #include "tuning/Instrument.h"
