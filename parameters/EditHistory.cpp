@@ -48,6 +48,12 @@ EditHistory::EditHistory(TformFXsettings &window) : QObject(&window), m_window(w
     }
 }
 
+EditHistory::~EditHistory()
+{
+    for (QUndoStack &s : m_stacks)
+        s.blockSignals(true);
+}
+
 void EditHistory::push(const QString &text, std::vector<WordChange> changes)
 {
     end_gesture();

@@ -69,6 +69,8 @@ public:
     static constexpr int gesture_pause_ms = 600;
 
     explicit EditHistory(TformFXsettings &window);
+    // The stacks' own clearing on the way out tells no one.
+    ~EditHistory() override;
 
     // --- recording ---
     // A change the user made to a row; nothing when the word stayed.

@@ -19,7 +19,7 @@
 #include <QFrame>
 #include <QKeySequence>
 #include <QMouseEvent>
-#include <QToolButton>
+#include <QPushButton>
 #include <QComboBox>
 #include <QFontInfo>
 #include <QLabel>
@@ -169,12 +169,16 @@ TformFXsettings::TformFXsettings(ParameterModel &model, D2XXUnit &link, ConsoleL
     cmbGuitarTuningChange();
     ui->cmbSemitonesVariation->setCurrentIndex(semitone_zero_entry);
     cmbSemitonesVariationChange();
+    update_editing_strip();
 }
 
 TformFXsettings::~TformFXsettings()
 {
     // The timer is a member; keep its tick from reaching a half-destroyed window.
     m_timer1.stop();
+    // The history's steps refer to this window: they go before it does.
+    delete m_history;
+    m_history = nullptr;
 }
 
 void TformFXsettings::create_slot_entries()
@@ -275,12 +279,17 @@ void TformFXsettings::build_editing_strip()
     strip->setGeometry(0, panel_height, panel_width, editing_strip_height);
     strip->setFrameShape(QFrame::NoFrame);
 
+    // Push buttons, so that every look styles them as the editor's other
+    // buttons (a checked one in the look's accent); each mirrors its action.
     auto button = [strip](const char *name, QAction *action, const QRect &place) {
-        auto *b = new QToolButton(strip);
+        auto *b = new QPushButton(action->text(), strip);
         b->setObjectName(QLatin1String(name));
-        b->setDefaultAction(action);
         b->setGeometry(place);
-        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        b->setCheckable(action->isCheckable());
+        b->setFocusPolicy(Qt::TabFocus);
+        connect(b, &QPushButton::clicked, action, [action] { action->trigger(); });
+        b->setToolTip(action->toolTip());
+        connect(action, &QAction::changed, b, [b, action] { b->setToolTip(action->toolTip()); });
         return b;
     };
     auto action = [this](const char *name, const QString &text, const QString &tip) {
@@ -328,10 +337,6 @@ void TformFXsettings::build_editing_strip()
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_slot_buttons[0] = button("btnSlotA", slot_a, {166, y, 30, h});
     m_slot_buttons[1] = button("btnSlotB", slot_b, {198, y, 30, h});
-    // The slot played stands out in the accent colour, whatever the look.
-    for (QToolButton *b : m_slot_buttons)
-        b->setStyleSheet(QStringLiteral("QToolButton:checked { background-color: #F09A2E; color: #141414;"
-                                        " font-weight: bold; border: 1px solid #F8F8FF; }"));
     button("btnCopyAtoB", copy_ab, {236, y, 72, h});
     button("btnCopyBtoA", copy_ba, {312, y, 72, h});
 
@@ -341,15 +346,13 @@ void TformFXsettings::build_editing_strip()
 
 void TformFXsettings::update_editing_strip()
 {
-    if (!m_undo)
+    if (!m_undo || !m_history)
         return;
     const bool on = m_controls_on;
-    auto set = [](QAction *a, bool enabled) {
+    auto set = [this](QAction *a, bool enabled) {
         a->setEnabled(enabled);
-        // A button the window enabled by itself follows its action again.
-        for (QObject *o : a->associatedObjects())
-            if (auto *b = qobject_cast<QToolButton *>(o))
-                b->setEnabled(enabled);
+        if (auto *b = findChild<QPushButton *>(QStringLiteral("btn") + a->objectName().mid(3)))
+            b->setEnabled(enabled);
     };
     set(m_undo, on && m_history->canUndo());
     set(m_redo, on && m_history->canRedo());
@@ -358,11 +361,25 @@ void TformFXsettings::update_editing_strip()
                                    : QStringLiteral("Nothing to undo (Ctrl+Z)"));
     m_redo->setToolTip(s.canRedo() ? QStringLiteral("Redo %1 (Ctrl+Shift+Z)").arg(s.redoText())
                                    : QStringLiteral("Nothing to redo (Ctrl+Shift+Z)"));
+    // The slot played is down, in the look's accent, and bold.
     const int played = int(m_history->current_slot());
     for (int i = 0; i < 2; ++i) {
-        QAction *a = m_slot_buttons[i]->defaultAction();
+        QPushButton *b = m_slot_buttons[i];
+        QAction *a = findChild<QAction *>(i == 0 ? QStringLiteral("actSlotA") : QStringLiteral("actSlotB"));
         set(a, on);
         a->setChecked(i == played);
+        b->setChecked(i == played);
+        QFont font = b->font();
+        font.setBold(i == played);
+        b->setFont(font);
+        // Without a look the panel's accent marks it; a look's style sheet
+        // gives checked buttons its own.
+        QPalette accent = palette();
+        if (i == played) {
+            accent.setColor(QPalette::Button, QColor(0xF0, 0x9A, 0x2E));
+            accent.setColor(QPalette::ButtonText, QColor(0x14, 0x14, 0x14));
+        }
+        b->setPalette(accent);
     }
     for (const char *name : {"actCopyAtoB", "actCopyBtoA"})
         if (auto *a = findChild<QAction *>(QLatin1String(name)))
@@ -431,7 +448,7 @@ void TformFXsettings::attach(DeviceConnection &connection)
     connection.set_updating_from_pedal = [this](bool on) { m_model.updating_from_pedal = on; };
     // The history's words are the linked pedal's.
     connect(&connection, &DeviceConnection::linkChanged, this, [this](bool linked) {
-        if (!linked)
+        if (!linked && m_history)
             m_history->clear();
     });
 }

@@ -44,7 +44,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QRadioButton;
-class QToolButton;
+class QPushButton;
 
 namespace Ui {
 class TformFXsettings;
@@ -220,7 +220,7 @@ private:
     EditHistory *m_history = nullptr;
     QAction *m_undo = nullptr;
     QAction *m_redo = nullptr;
-    QToolButton *m_slot_buttons[2] = {nullptr, nullptr};
+    QPushButton *m_slot_buttons[2] = {nullptr, nullptr};
     std::vector<const QObject *> m_handling; // controls whose handler is running
 
     friend struct FillFromReport;

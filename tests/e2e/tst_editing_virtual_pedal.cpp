@@ -19,7 +19,7 @@
 #include <QFile>
 #include <QListWidget>
 #include <QRadioButton>
-#include <QToolButton>
+#include <QPushButton>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -271,10 +271,10 @@ void TestEditingVirtualPedal::abSwitchSendsOnlyDifferingWordsExactly()
     e.dialogs.reset();
 
     qsizetype mark = e.mark();
-    fx.findChild<QToolButton *>("btnSlotB")->click();
+    fx.findChild<QPushButton *>("btnSlotB")->click();
     QCOMPARE(e.history().current_slot(), CompareSlot::B);
-    QVERIFY(fx.findChild<QToolButton *>("btnSlotB")->isChecked());
-    QVERIFY(!fx.findChild<QToolButton *>("btnSlotA")->isChecked());
+    QVERIFY(fx.findChild<QPushButton *>("btnSlotB")->isChecked());
+    QVERIFY(!fx.findChild<QPushButton *>("btnSlotA")->isChecked());
     QCOMPARE(e.received_since(mark, "01"), QStringList{e.dsp_write(ParameterRow::dry, b[0])});
     QCOMPARE(e.pedal_word(ParameterRow::dry), b[0]);
     QCOMPARE(e.model().value(ParameterRow::input_level), a[std::size_t(ParameterRow::input_level)]);
@@ -285,7 +285,7 @@ void TestEditingVirtualPedal::abSwitchSendsOnlyDifferingWordsExactly()
     fx.switchControl("swtSplit")->click();
     const std::uint32_t b_split = e.model().value(ParameterRow::split);
     mark = e.mark();
-    fx.findChild<QToolButton *>("btnSlotA")->click();
+    fx.findChild<QPushButton *>("btnSlotA")->click();
     // The switch at once, the dial at the throttle's tick.
     QCOMPARE(e.received_since(mark, "01"),
              (QStringList{e.dsp_write(ParameterRow::split, a[std::size_t(ParameterRow::split)]),
@@ -365,7 +365,7 @@ void TestEditingVirtualPedal::lostDspWriteIsCaughtAndNamed()
     const std::uint32_t a_split = f.model().value(ParameterRow::split);
     QCOMPARE(f.pedal_word(ParameterRow::split), a_split);
     f.dialogs.answers.enqueue(Answer::No);
-    f.fx().findChild<QToolButton *>("btnSlotB")->click(); // DSP write 1, lost
+    f.fx().findChild<QPushButton *>("btnSlotB")->click(); // DSP write 1, lost
     QCOMPARE(f.dialogs.questions.size(), 1);
     QVERIFY2(f.dialogs.questions.first().contains(QStringLiteral("Split: written 0x%1 (%2), the pedal reports 0x%3")
                                                       .arg(hex8(a_split ^ 1u), a_split ? "off" : "on", hex8(a_split))),
