@@ -329,16 +329,16 @@ void TformFXsettings::build_editing_strip()
     connect(copy_ba, &QAction::triggered, this, [this] { m_history->copy_slot(CompareSlot::B, CompareSlot::A); });
 
     const int y = 3, h = editing_strip_height - 6;
-    button("btnUndo", m_undo, {8, y, 52, h});
-    button("btnRedo", m_redo, {64, y, 52, h});
+    button("btnUndo", m_undo, {6, y, 50, h});
+    button("btnRedo", m_redo, {60, y, 50, h});
     auto *label = new QLabel(QStringLiteral("Slot"), strip);
     label->setObjectName(QStringLiteral("lblCompareSlot"));
-    label->setGeometry(128, y, 34, h);
+    label->setGeometry(112, y, 34, h);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_slot_buttons[0] = button("btnSlotA", slot_a, {166, y, 30, h});
-    m_slot_buttons[1] = button("btnSlotB", slot_b, {198, y, 30, h});
-    button("btnCopyAtoB", copy_ab, {236, y, 72, h});
-    button("btnCopyBtoA", copy_ba, {312, y, 72, h});
+    m_slot_buttons[0] = button("btnSlotA", slot_a, {150, y, 28, h});
+    m_slot_buttons[1] = button("btnSlotB", slot_b, {180, y, 28, h});
+    button("btnCopyAtoB", copy_ab, {214, y, 84, h});
+    button("btnCopyBtoA", copy_ba, {302, y, 84, h});
 
     connect(m_history, &EditHistory::changed, this, [this] { update_editing_strip(); });
     update_editing_strip();
