@@ -86,6 +86,16 @@ bool same_in_report(ParameterRow row, std::uint32_t written, std::uint32_t repor
 
 } // namespace
 
+bool WrittenState::empty() const
+{
+    if (footswitch_mode || assignments || tuning)
+        return false;
+    for (const auto &[row, word] : words)
+        if (is_sent_parameter(row))
+            return false;
+    return true;
+}
+
 WrittenState WrittenState::of_message(const QString &hex_text, const QString &what)
 {
     WrittenState state;

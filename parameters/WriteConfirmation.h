@@ -58,7 +58,8 @@ struct WrittenState {
     // are written again through the effect window's senders.
     QStringList messages;
 
-    bool empty() const { return !footswitch_mode && !assignments && !tuning && words.empty(); }
+    // Nothing to check: no message, and no word that is ever sent.
+    bool empty() const;
     // The state an assignment (04), footswitch (08) or tuning (09) message
     // writes; an empty state for any other text or one of the wrong length.
     static WrittenState of_message(const QString &hex_text, const QString &what);

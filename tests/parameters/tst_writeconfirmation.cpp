@@ -101,6 +101,9 @@ private slots:
         QCOMPARE(c.differences(written), QStringList{"Dry: 0x00000000 (0) / nothing (the reply is too short)"});
         for (const char *text : {"0D01", "0800", "08000102", "0402", "090", "zz0101", ""})
             QVERIFY2(WrittenState::of_message(QLatin1String(text), QString()).empty(), text);
+        // A preset that changed "1st Harmonic" alone wrote nothing to the pedal.
+        written.words = {{ParameterRow::first_harmonic, 0x00100000}};
+        QVERIFY(written.empty());
     }
 };
 
