@@ -16,6 +16,7 @@
 #include "parameters/Assignments.h"
 #include "parameters/ParameterModel.h"
 #include "parameters/TformFXsettings.h"
+#include "parameters/WriteConfirmation.h"
 #include "presets/PresetFiles.h"
 #include "protocol/DeviceConnection.h"
 #include "protocol/HotPlug.h"
@@ -98,6 +99,10 @@ Editor::Editor(const EditorDeps &deps)
     if (EditorApplication *app = editorApplication())
         app->setErrorDialogs(&m_dialogs);
 
+    // The write check's setting is a preference the main window's start-up reads.
+    m_confirmation = std::make_unique<WriteConfirmation>(*m_parameters, *m_connection, *m_link, *m_console,
+                                                         m_dialogs);
+
     m_main = std::make_unique<TformMain>(*this);
     m_windows.append(m_main.get());
 
@@ -160,6 +165,25 @@ Editor::Editor(const EditorDeps &deps)
         m_fx_settings->send_parameter_word(row, word);
     };
     m_presets->refuse_to_send = [this] { return m_link->refuses_writers(); };
+
+    // Writes the pedal does not answer are checked against its status: a
+    // preset load (one undoable step), an A/B switch, and the main window's
+    // "Assign", "Set Footswitch Mode" and "Set Tuning".
+    m_confirmation->show_status = [this](const QString &text) { m_main->controls().show_status(text); };
+    m_confirmation->send_word = [this](ParameterRow row, std::uint32_t word) {
+        m_fx_settings->send_parameter_word(row, word);
+    };
+    auto confirm_words = [this](const QString &what, const std::vector<std::pair<ParameterRow, std::uint32_t>> &words) {
+        WrittenState written;
+        written.what = what;
+        written.words = words;
+        confirm_written(written);
+    };
+    m_presets->loaded = [this, confirm_words](const PresetApplied &applied) {
+        m_fx_settings->history().record_load(history_text::load_preset, applied);
+        confirm_words(confirm_text::preset, applied.changed);
+    };
+    m_fx_settings->history().words_written = confirm_words;
 
     m_new_version = std::make_unique<TformNewVersionMsg>();
     m_windows.append(m_new_version.get());
@@ -234,6 +258,11 @@ void Editor::quit_after_stopped_transfer()
         if (window != m_main.get())
             window->close();
     m_main->close();
+}
+
+void Editor::confirm_written(const WrittenState &written)
+{
+    m_confirmation->confirm(written);
 }
 
 QWidget &Editor::fxSettingsWindow()

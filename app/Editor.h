@@ -33,6 +33,8 @@ class Preferences;
 class PresetFiles;
 class SettingsErase;
 class Shell;
+class WriteConfirmation;
+struct WrittenState;
 class TformFirmwareUpgrade;
 class TformFXsettings;
 class TformMain;
@@ -100,6 +102,11 @@ public:
     EffectUpload &effectUpload() { return *m_effect_upload; }
     Assignments &assignments() { return *m_assignments; }
     PresetFiles &presets() { return *m_presets; }
+    WriteConfirmation &writeConfirmation() { return *m_confirmation; }
+
+    // Asks the pedal whether it took what a command wrote (unless the check
+    // is off); nothing for a command that wrote nothing.
+    void confirm_written(const WrittenState &written);
 
     TformMain &mainWindow() { return *m_main; }
     TformFirmwareUpgrade &firmwareUpgradeWindow() { return *m_firmware_upgrade; }
@@ -154,6 +161,7 @@ private:
     std::unique_ptr<EffectUpload> m_effect_upload;
     std::unique_ptr<Assignments> m_assignments;
     std::unique_ptr<PresetFiles> m_presets;
+    std::unique_ptr<WriteConfirmation> m_confirmation;
     std::unique_ptr<QWidget> m_update_updater;
 };
 

@@ -77,6 +77,13 @@ void MainControls::wire(UpgradeHooks &hooks)
     };
 }
 
+void MainControls::show_status(const QString &text)
+{
+    show(m_c.status, text.isEmpty() ? QStringLiteral("Status: ") : text);
+    if (m_c.status)
+        m_c.status->setToolTip(text);
+}
+
 void MainControls::on_link_event(LinkEvent event)
 {
     const MainWindowControls &c = m_c;

@@ -67,6 +67,9 @@ public:
     // Firmware Upgrade", "Request" and "Upload Selected".
     void wire(UpgradeHooks &hooks);
 
+    // A short text in the status line (a write the pedal confirmed).
+    void show_status(const QString &text);
+
     void on_link_event(LinkEvent event);
     void on_status_report(const StatusReport &report);
 

@@ -17,6 +17,7 @@
 #include "presets/PresetFiles.h"
 #include "firmware/SettingsErase.h"
 #include "parameters/Assignments.h"
+#include "parameters/WriteConfirmation.h"
 #include "firmware/UpgradeProcedure.h"
 #include "protocol/DeviceConnection.h"
 #include "tuning/Instrument.h"
@@ -70,6 +71,7 @@ TformMain::TformMain(Editor &editor, QWidget *parent)
     menuDisconnect = ui->menuDisconnect;
     menuUploadTuningsData = ui->menuUploadTuningsData;
     menuReportUSBErrors = ui->menuReportUSBErrors;
+    menuConfirmWrites = ui->menuConfirmWrites;
     menuGuitar = ui->menuGuitar;
     menuBass = ui->menuBass;
     menuFirmwareUpgradeMode = ui->menuFirmwareUpgradeMode;
@@ -178,6 +180,7 @@ void TformMain::wire()
     // Self-checking items: the mark has toggled before the handler runs.
     connect(menuReportUSBErrors, &QAction::triggered, this, &TformMain::menuReportUSBErrorsClick);
     connect(menuShowUpdateMsg, &QAction::triggered, this, &TformMain::menuShowUpdateMsgClick);
+    connect(menuConfirmWrites, &QAction::triggered, this, &TformMain::menuConfirmWritesClick);
     // Items whose handlers set their marks themselves: undo the toolkit's toggle.
     auto handlerChecked = [this](QAction *item, void (TformMain::*handler)()) {
         connect(item, &QAction::triggered, this, [this, item, handler](bool checked) {
@@ -276,6 +279,11 @@ void TformMain::load_startup_preferences()
         preferences.read_preference_file(report_usb_errors_file, QStringLiteral("YES"));
     menuReportUSBErrors->setChecked(report == QLatin1String("YES"));
 
+    // Anything but "NO" keeps the write check on.
+    const QString confirm = preferences.read_preference_file(confirm_writes_file, QStringLiteral("YES"));
+    menuConfirmWrites->setChecked(confirm != QLatin1String("NO"));
+    m_editor.writeConfirmation().enabled = menuConfirmWrites->isChecked();
+
     // "GUITAR" or "BASS" sets the instrument and its check marks; anything
     // else changes nothing. Nothing is sent at start-up.
     m_editor.instrument().apply_preference(
@@ -344,6 +352,13 @@ void TformMain::menuReportUSBErrorsClick()
                                                                  : QStringLiteral("NO"));
 }
 
+void TformMain::menuConfirmWritesClick()
+{
+    m_editor.writeConfirmation().enabled = menuConfirmWrites->isChecked();
+    m_editor.preferences().write_existing_preference(
+        confirm_writes_file, menuConfirmWrites->isChecked() ? QStringLiteral("YES") : QStringLiteral("NO"));
+}
+
 // Commands whose behaviour the connection, effect, parameter, preset, tuning,
 // firmware and update modules provide.
 void TformMain::btnUploadClick()
@@ -358,12 +373,14 @@ void TformMain::btnSaveParametersClick()
 
 void TformMain::btnAssignClick()
 {
-    m_editor.assignments().btnAssignClick();
+    m_editor.confirm_written(WrittenState::of_message(m_editor.assignments().btnAssignClick(),
+                                                      confirm_text::assign));
 }
 
 void TformMain::btnSetFootswitchModeClick()
 {
-    m_editor.assignments().btnSetFootswitchModeClick();
+    m_editor.confirm_written(WrittenState::of_message(m_editor.assignments().btnSetFootswitchModeClick(),
+                                                      confirm_text::footswitch));
 }
 
 void TformMain::effetto_cliccato(QListWidgetItem *Item)
@@ -445,7 +462,8 @@ void TformMain::menuUploadTuningsDataClick()
 
 void TformMain::btnSetTuningClick()
 {
-    m_editor.tunings().btnSetTuningClick();
+    m_editor.confirm_written(WrittenState::of_message(m_editor.tunings().btnSetTuningClick(),
+                                                      confirm_text::tuning));
 }
 
 void TformMain::menuGuitarClick()

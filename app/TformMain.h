@@ -44,7 +44,7 @@ public:
     QMenu *menuLook, *menuMIDI, *menuMIDIchannel, *menuInstrument;
     QAction *menuLoadPreset, *menuSavePreset, *menuLoadAlgorithmFromFile;
     QAction *menuScan, *menuConnect, *menuDisconnect;
-    QAction *menuUploadTuningsData, *menuReportUSBErrors, *menuGuitar, *menuBass;
+    QAction *menuUploadTuningsData, *menuReportUSBErrors, *menuConfirmWrites, *menuGuitar, *menuBass;
     QAction *menuFirmwareUpgradeMode, *menuStartFirmwareUpgrade, *menuEraseSettings;
     QAction *menuSupport, *menuAppVersion, *menuNewAppVersion, *menuUpdateNow, *menuShowUpdateMsg,
         *menuSerialNumber;
@@ -91,6 +91,7 @@ public slots:
     void menuMIDIchannelsClickItem(QAction *Sender);
     void menuUploadTuningsDataClick();
     void menuReportUSBErrorsClick();
+    void menuConfirmWritesClick();
     void menuGuitarClick();
     void menuBassClick();
     void menuFirmwareUpgradeModeClick();

@@ -19,6 +19,8 @@ inline const QString instrument_file = QStringLiteral("Instrument.txt");
 inline const QString style_file = QStringLiteral("style.txt");
 // "Verify after writing" of the firmware upgrade window: "YES" or "NO".
 inline const QString verify_after_writing_file = QStringLiteral("VerifyAfterWriting.txt");
+// "Confirm Writes" of the Settings menu: "YES" or "NO".
+inline const QString confirm_writes_file = QStringLiteral("ConfirmWrites.txt");
 
 // A preference file's bytes as text: a byte-order mark selects the encoding,
 // otherwise UTF-8, or Latin-1 when the bytes are not valid UTF-8.

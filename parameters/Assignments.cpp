@@ -72,33 +72,35 @@ bool Assignments::refused()
     return m_link.refuses_writers();
 }
 
-void Assignments::btnAssignClick()
+QString Assignments::btnAssignClick()
 {
     if (refused())
-        return;
+        return {};
     const QString text = build_assign_message();
     if (text.size() != 2 * int(assign_message_size)) {
         m_dialogs.message(assign_text::assign_incomplete);
-        return;
+        return {};
     }
     if (m_dialogs.confirm(assign_text::assign_question) == Answer::No)
-        return;
+        return {};
     // What the console showed and the user confirmed, composed and written now.
-    send_message(m_link, m_console, text, assign_message_size);
+    const LineStatus written = send_message(m_link, m_console, text, assign_message_size);
     if (btnAssign)
         btnAssign->setEnabled(false);
     pause_ms(assign_settle_ms);
     if (btnAssign)
         btnAssign->setEnabled(true);
+    return written == LineStatus::Ok ? text : QString();
 }
 
-void Assignments::btnSetFootswitchModeClick()
+QString Assignments::btnSetFootswitchModeClick()
 {
     if (refused())
-        return;
+        return {};
     const QString text = build_footswitch_message();
     m_console.print_to_console(text);
-    send_message(m_link, m_console, text, footswitch_message_size);
+    const LineStatus written = send_message(m_link, m_console, text, footswitch_message_size);
+    return written == LineStatus::Ok ? text : QString();
 }
 
 void Assignments::btnSaveParametersClick()

@@ -47,8 +47,10 @@ public:
     // 03 and the words of the five assignable parameters in table order.
     QString build_store_message() const;
 
-    void btnAssignClick();
-    void btnSetFootswitchModeClick();
+    // "Assign" and "Set Footswitch Mode" return the message they wrote, empty
+    // when nothing was written.
+    QString btnAssignClick();
+    QString btnSetFootswitchModeClick();
     void btnSaveParametersClick();
 
 private:

@@ -50,7 +50,11 @@ void TformFXsettings::show_report_in(StatusView &view)
         FillFromReport fill(*this);
         ui->swtBypass->setChecked(on);
     };
-    view.parameters = [this] { show_parameters(); };
+    view.parameters = [this] {
+        show_parameters();
+        // The words before a report may be stale or zero: nothing to go back to.
+        m_history->report_shown();
+    };
 }
 
 void TformFXsettings::show_parameters()

@@ -27,6 +27,23 @@ bool TformFXsettings::refused(ParameterRow row)
     return true;
 }
 
+bool TformFXsettings::writers_refused()
+{
+    return m_link.refuses_writers();
+}
+
+bool TformFXsettings::edit_refused(ParameterRow row, std::uint32_t word)
+{
+    if (refused(row))
+        return true;
+    const bool cut = row == ParameterRow::dominant_notes_cut || row == ParameterRow::high_notes_cut;
+    if (cut && word != 0 && ui->cmbGuitarTuning->currentIndex() == no_tuning_index) {
+        m_dialogs.message(fx_text::no_tuning_for_cut);
+        return true;
+    }
+    return false;
+}
+
 // --- the senders ---
 
 std::uint32_t TformFXsettings::compose_dial(ArcDial &dial)
@@ -84,8 +101,10 @@ void TformFXsettings::standard_dial_changed(ArcDial &dial, ParameterRow row)
     if (!h || m_filling_from_report || m_model.updating_from_pedal)
         return;
     standard_parameter &p = m_model.standard(row);
+    const std::uint32_t before = p.value;
     p.value = send_standard_dial(dial, p);
     show_readout(row);
+    m_history->record_dial(row, before, p.value);
 }
 
 void TformFXsettings::assignable_dial_changed(ArcDial &dial, ParameterRow row)
@@ -94,8 +113,10 @@ void TformFXsettings::assignable_dial_changed(ArcDial &dial, ParameterRow row)
     if (!h || m_filling_from_report || refused(row))
         return;
     assignable_parameter &p = m_model.assignable(row);
+    const std::uint32_t before = p.value;
     p.value = send_assignable_dial(dial, p);
     show_readout(row);
+    m_history->record_dial(row, before, p.value);
 }
 
 void TformFXsettings::dialDryChange() { standard_dial_changed(*ui->dialDry, ParameterRow::dry); }
@@ -116,8 +137,10 @@ void TformFXsettings::swtWaveSwitch()
     standard_parameter &p = m_model.standard(ParameterRow::wave);
     const std::uint32_t word = ui->swtWave->isChecked() ? wave_on_value : wave_off_value;
     send_switch_value(word, p);
+    const std::uint32_t before = p.value;
     p.value = word; // what the pedal now plays is what a preset saves
     show_readout(ParameterRow::wave);
+    m_history->record(ParameterRow::wave, before, word);
 }
 
 void TformFXsettings::swtSplitSwitch()
@@ -128,8 +151,10 @@ void TformFXsettings::swtSplitSwitch()
     standard_parameter &p = m_model.standard(ParameterRow::split);
     const std::uint32_t word = ui->swtSplit->isChecked() ? 1 : 0;
     send_switch_value(word, p);
+    const std::uint32_t before = p.value;
     p.value = word;
     show_readout(ParameterRow::split);
+    m_history->record(ParameterRow::split, before, word);
 }
 
 void TformFXsettings::swtBypassSwitch()
@@ -150,8 +175,10 @@ void TformFXsettings::cmbVariableWavePitchChange()
         return;
     const std::uint32_t word = harmonic_pitch_table[std::size_t(index)];
     m_writer.write_now(ParameterRow::harmonic_pitch, word);
+    const std::uint32_t before = m_model.value(ParameterRow::harmonic_pitch);
     m_model.assignable(ParameterRow::harmonic_pitch).value = word;
     show_readout(ParameterRow::harmonic_pitch);
+    m_history->record(ParameterRow::harmonic_pitch, before, word);
 }
 
 void TformFXsettings::cut_box_changed(QCheckBox &box, ParameterRow row)
@@ -165,9 +192,11 @@ void TformFXsettings::cut_box_changed(QCheckBox &box, ParameterRow row)
         box.setChecked(false);
     }
     assignable_parameter &p = m_model.assignable(row);
+    const std::uint32_t before = p.value;
     p.value = box.isChecked() ? 1 : 0;
     m_writer.write_now(row, p.value, true);
     show_readout(row);
+    m_history->record(row, before, p.value);
 }
 
 void TformFXsettings::chkDominantNoteCutChange()

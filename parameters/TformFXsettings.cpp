@@ -12,8 +12,14 @@
 #include "widgets/ArcDial.h"
 #include "widgets/ToggleSwitch.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QEvent>
+#include <QFrame>
+#include <QKeySequence>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QComboBox>
 #include <QFontInfo>
 #include <QLabel>
@@ -114,6 +120,10 @@ TformFXsettings::TformFXsettings(ParameterModel &model, D2XXUnit &link, ConsoleL
       m_decoding(model, console)
 {
     ui->setupUi(this);
+    // The panel keeps its layout; the editing strip adds its height below it.
+    setFixedSize(panel_width, panel_height + editing_strip_height);
+    m_history = new EditHistory(*this);
+    build_editing_strip();
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     setAutoFillBackground(true);
     setPalette(panel_palette(palette()));
@@ -151,17 +161,24 @@ TformFXsettings::TformFXsettings(ParameterModel &model, D2XXUnit &link, ConsoleL
     }
     for (int i = 0; i < parameter_count; ++i)
         show_readout(ParameterRow(i));
+    for (int i = 0; i < parameter_count; ++i)
+        if (ArcDial *d = dial_of(ParameterRow(i)))
+            d->installEventFilter(this);
     // 6. No tuning, no semitone shift.
     ui->cmbGuitarTuning->setCurrentIndex(no_tuning_index);
     cmbGuitarTuningChange();
     ui->cmbSemitonesVariation->setCurrentIndex(semitone_zero_entry);
     cmbSemitonesVariationChange();
+    update_editing_strip();
 }
 
 TformFXsettings::~TformFXsettings()
 {
     // The timer is a member; keep its tick from reaching a half-destroyed window.
     m_timer1.stop();
+    // The history's steps refer to this window: they go before it does.
+    delete m_history;
+    m_history = nullptr;
 }
 
 void TformFXsettings::create_slot_entries()
@@ -251,6 +268,140 @@ void TformFXsettings::enable_effect_controls(bool on)
         w->setEnabled(on);
     if (!on)
         m_writer.throttle().clear();
+    m_controls_on = on;
+    update_editing_strip();
+}
+
+void TformFXsettings::build_editing_strip()
+{
+    auto *strip = new QFrame(this);
+    strip->setObjectName(QStringLiteral("stripEditing"));
+    strip->setGeometry(0, panel_height, panel_width, editing_strip_height);
+    strip->setFrameShape(QFrame::NoFrame);
+
+    // Push buttons, so that every look styles them as the editor's other
+    // buttons (a checked one in the look's accent); each mirrors its action.
+    auto button = [strip](const char *name, QAction *action, const QRect &place) {
+        auto *b = new QPushButton(action->text(), strip);
+        b->setObjectName(QLatin1String(name));
+        b->setGeometry(place);
+        b->setCheckable(action->isCheckable());
+        b->setFocusPolicy(Qt::TabFocus);
+        connect(b, &QPushButton::clicked, action, [action] { action->trigger(); });
+        b->setToolTip(action->toolTip());
+        connect(action, &QAction::changed, b, [b, action] { b->setToolTip(action->toolTip()); });
+        return b;
+    };
+    auto action = [this](const char *name, const QString &text, const QString &tip) {
+        auto *a = new QAction(text, this);
+        a->setObjectName(QLatin1String(name));
+        a->setToolTip(tip);
+        a->setShortcutContext(Qt::WindowShortcut);
+        addAction(a);
+        return a;
+    };
+
+    m_undo = action("actUndo", history_text::undo, QString());
+    m_undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    m_redo = action("actRedo", history_text::redo, QString());
+    m_redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    connect(m_undo, &QAction::triggered, this, [this] { m_history->undo(); });
+    connect(m_redo, &QAction::triggered, this, [this] { m_history->redo(); });
+
+    QAction *slot_a = action("actSlotA", QStringLiteral("A"), QStringLiteral("Play the words of slot A"));
+    QAction *slot_b = action("actSlotB", QStringLiteral("B"), QStringLiteral("Play the words of slot B"));
+    for (QAction *a : {slot_a, slot_b})
+        a->setCheckable(true);
+    // Either button toggles to the slot not played; the one played stays down.
+    connect(slot_a, &QAction::triggered, this, [this] {
+        if (m_history->current_slot() != CompareSlot::A)
+            m_history->switch_slot();
+        update_editing_strip();
+    });
+    connect(slot_b, &QAction::triggered, this, [this] {
+        if (m_history->current_slot() != CompareSlot::B)
+            m_history->switch_slot();
+        update_editing_strip();
+    });
+    QAction *copy_ab = action("actCopyAtoB", history_text::copy_a_to_b, QStringLiteral("Copy the words of slot A onto slot B"));
+    QAction *copy_ba = action("actCopyBtoA", history_text::copy_b_to_a, QStringLiteral("Copy the words of slot B onto slot A"));
+    connect(copy_ab, &QAction::triggered, this, [this] { m_history->copy_slot(CompareSlot::A, CompareSlot::B); });
+    connect(copy_ba, &QAction::triggered, this, [this] { m_history->copy_slot(CompareSlot::B, CompareSlot::A); });
+
+    const int y = 3, h = editing_strip_height - 6;
+    button("btnUndo", m_undo, {6, y, 50, h});
+    button("btnRedo", m_redo, {60, y, 50, h});
+    auto *label = new QLabel(QStringLiteral("Slot"), strip);
+    label->setObjectName(QStringLiteral("lblCompareSlot"));
+    label->setGeometry(112, y, 34, h);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_slot_buttons[0] = button("btnSlotA", slot_a, {150, y, 28, h});
+    m_slot_buttons[1] = button("btnSlotB", slot_b, {180, y, 28, h});
+    button("btnCopyAtoB", copy_ab, {214, y, 84, h});
+    button("btnCopyBtoA", copy_ba, {302, y, 84, h});
+
+    connect(m_history, &EditHistory::changed, this, [this] { update_editing_strip(); });
+    update_editing_strip();
+}
+
+void TformFXsettings::update_editing_strip()
+{
+    if (!m_undo || !m_history)
+        return;
+    const bool on = m_controls_on;
+    auto set = [this](QAction *a, bool enabled) {
+        a->setEnabled(enabled);
+        if (auto *b = findChild<QPushButton *>(QStringLiteral("btn") + a->objectName().mid(3)))
+            b->setEnabled(enabled);
+    };
+    set(m_undo, on && m_history->canUndo());
+    set(m_redo, on && m_history->canRedo());
+    const QUndoStack &s = m_history->current_stack();
+    m_undo->setToolTip(s.canUndo() ? QStringLiteral("Undo %1 (Ctrl+Z)").arg(s.undoText())
+                                   : QStringLiteral("Nothing to undo (Ctrl+Z)"));
+    m_redo->setToolTip(s.canRedo() ? QStringLiteral("Redo %1 (Ctrl+Shift+Z)").arg(s.redoText())
+                                   : QStringLiteral("Nothing to redo (Ctrl+Shift+Z)"));
+    // The slot played is down, in the look's accent, and bold.
+    const int played = int(m_history->current_slot());
+    for (int i = 0; i < 2; ++i) {
+        QPushButton *b = m_slot_buttons[i];
+        QAction *a = findChild<QAction *>(i == 0 ? QStringLiteral("actSlotA") : QStringLiteral("actSlotB"));
+        set(a, on);
+        a->setChecked(i == played);
+        b->setChecked(i == played);
+        QFont font = b->font();
+        font.setBold(i == played);
+        b->setFont(font);
+        // Without a look the panel's accent marks it; a look's style sheet
+        // gives checked buttons its own.
+        QPalette accent = palette();
+        if (i == played) {
+            accent.setColor(QPalette::Button, QColor(0xF0, 0x9A, 0x2E));
+            accent.setColor(QPalette::ButtonText, QColor(0x14, 0x14, 0x14));
+        }
+        b->setPalette(accent);
+    }
+    for (const char *name : {"actCopyAtoB", "actCopyBtoA"})
+        if (auto *a = findChild<QAction *>(QLatin1String(name)))
+            set(a, on);
+}
+
+bool TformFXsettings::eventFilter(QObject *watched, QEvent *event)
+{
+    const bool left_button = (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease)
+                             && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
+    if (left_button) {
+        for (int i = 0; i < parameter_count; ++i) {
+            if (dial_of(ParameterRow(i)) != watched)
+                continue;
+            if (event->type() == QEvent::MouseButtonPress)
+                m_history->dial_pressed(ParameterRow(i));
+            else
+                m_history->dial_released();
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TformFXsettings::flush_dial_writes()
@@ -295,6 +446,11 @@ void TformFXsettings::attach(DeviceConnection &connection)
     };
     connection.effects.enable_effect_controls = [this](bool on) { enable_effect_controls(on); };
     connection.set_updating_from_pedal = [this](bool on) { m_model.updating_from_pedal = on; };
+    // The history's words are the linked pedal's.
+    connect(&connection, &DeviceConnection::linkChanged, this, [this](bool linked) {
+        if (!linked && m_history)
+            m_history->clear();
+    });
 }
 
 ArcDial *TformFXsettings::dial(const char *name) const

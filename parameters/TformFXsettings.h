@@ -23,6 +23,7 @@
 // and the wheel.
 
 #include "parameters/DspWriter.h"
+#include "parameters/EditHistory.h"
 #include "parameters/EditRules.h"
 #include "parameters/ParameterModel.h"
 #include "parameters/StatusDecoding.h"
@@ -38,10 +39,12 @@
 #include <vector>
 
 class QAbstractButton;
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QRadioButton;
+class QPushButton;
 
 namespace Ui {
 class TformFXsettings;
@@ -68,6 +71,12 @@ inline constexpr int semitone_zero_entry = 5;     // "0"
 
 // The outline colour of the frames and the line once the window is shown.
 inline constexpr QRgb shown_outline_color = 0xFFF8F8FF;
+
+// The panel's own layout, and the editing strip below it: Undo, Redo and the
+// A/B compare.
+inline constexpr int panel_width = 390;
+inline constexpr int panel_height = 517;
+inline constexpr int editing_strip_height = 28;
 
 class TformFXsettings : public QWidget {
     Q_OBJECT
@@ -105,6 +114,19 @@ public:
 
     // True while the window shows the model (a status report, a preset load).
     bool filling_from_report() const { return m_filling_from_report; }
+
+    // Undo, redo and the A/B slots of the parameter words.
+    EditHistory &history() { return *m_history; }
+    // The editing strip's actions: "Undo" (Ctrl+Z), "Redo" (Ctrl+Shift+Z),
+    // the A/B switch, the two copies.
+    QAction *undoAction() const { return m_undo; }
+    QAction *redoAction() const { return m_redo; }
+    // True (having told why) while the line refuses every writer.
+    bool writers_refused();
+    // Whether a word may go to a row now, with the refusal a user's change of
+    // its control meets: a row a control slot holds, a cut set while no
+    // tuning is selected. A refusal is told.
+    bool edit_refused(ParameterRow row, std::uint32_t word);
 
     // --- live edits ---
     std::uint32_t send_standard_dial(ArcDial &dial, standard_parameter &parameter);
@@ -159,12 +181,17 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    // A mouse press and release on a dial bound one turning gesture.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void create_slot_entries();
     void attach_hints();
     void connect_handlers();
     void apply_fonts();
+    void build_editing_strip();
+    // The strip's enabled states and the shown slot.
+    void update_editing_strip();
 
     // The word of a dial the user turned, snapped out of the dead zone and
     // queued for the throttle.
@@ -189,6 +216,11 @@ private:
     DspWriter m_writer;
     StatusDecoding m_decoding;
     bool m_filling_from_report = false;
+    bool m_controls_on = false; // linked: what enable_effect_controls said last
+    EditHistory *m_history = nullptr;
+    QAction *m_undo = nullptr;
+    QAction *m_redo = nullptr;
+    QPushButton *m_slot_buttons[2] = {nullptr, nullptr};
     std::vector<const QObject *> m_handling; // controls whose handler is running
 
     friend struct FillFromReport;

@@ -103,25 +103,7 @@ PresetWords parse_preset_text(const QString &text)
 
 PresetApplied apply_preset_words(ParameterModel &model, const PresetWords &preset)
 {
-    PresetApplied result;
-    for (int i = 0; i < parameter_count; ++i) {
-        const auto &word = preset.words[std::size_t(i)];
-        if (!word)
-            continue;
-        const ParameterRow row(static_cast<ParameterRow>(i));
-        // A control slot of the pedal holds it: the window may not write it,
-        // so the editor keeps the word the pedal has.
-        if (model.is_assigned(row)) {
-            ++result.assigned;
-            continue;
-        }
-        ++result.applied;
-        if (model.value(row) != *word) {
-            model.set_value(row, *word);
-            result.changed.emplace_back(row, *word);
-        }
-    }
-    return result;
+    return load_words(model, preset.words);
 }
 
 PresetFiles::PresetFiles(ParameterModel &model, ConsoleLog &console, Dialogs &dialogs,
@@ -266,6 +248,8 @@ void PresetFiles::load_preset()
         for (const auto &[row, word] : applied->changed)
             send_word(row, word);
     m_dialogs.message(preset_loaded_message(*applied, file.file_name));
+    if (loaded && !applied->changed.empty())
+        loaded(*applied);
 }
 
 } // namespace quorvane

@@ -15,6 +15,7 @@
 #include <QStringList>
 
 #include "parameters/ParameterModel.h"
+#include "parameters/WordLoad.h"
 
 #include <array>
 #include <cstdint>
@@ -76,13 +77,9 @@ struct PresetWords {
 };
 PresetWords parse_preset_text(const QString &text);
 
-// What applying a preset did.
-struct PresetApplied {
-    int applied = 0;  // rows that took the file's word
-    int assigned = 0; // rows with a word that were skipped: a control slot holds them
-    // The rows whose word the preset changed, with their new word.
-    std::vector<std::pair<ParameterRow, std::uint32_t>> changed;
-};
+// What applying a preset did (applied, assigned, the changed rows and
+// their previous words).
+using PresetApplied = WordsLoaded;
 
 // Sets the words the preset gives, except for rows assigned to a control
 // slot; every other word stays entirely as it was.
@@ -114,6 +111,9 @@ public:
     // True (having said why) when nothing may be sent to the pedal now; a
     // load then does nothing at all.
     std::function<bool()> refuse_to_send;
+    // Told of a load that changed the words, after they were sent and the
+    // outcome shown.
+    std::function<void(const PresetApplied &)> loaded;
 
     // The "Save Preset" command.
     void save_preset();

@@ -294,6 +294,24 @@ void DeviceConnection::RequestDeviceStatus()
     restore.decided = true;
 }
 
+std::optional<StatusReport> DeviceConnection::request_status_quietly()
+{
+    if (!is_linked || bootloader_mode || upgrade_mode_pending || exchange_busy()
+        || m_link.bootloader_holds_line())
+        return std::nullopt;
+    auto hold = exchange.hold();
+    Timer_USB_Read.stop();
+    struct Restart {
+        DeviceConnection &c;
+        ~Restart()
+        {
+            if (c.is_linked)
+                c.Timer_USB_Read.start();
+        }
+    } restart{*this};
+    return read_status_report();
+}
+
 std::optional<StatusReport> DeviceConnection::read_status_report()
 {
     static const QByteArray status_request = QByteArray::fromHex("0200");

@@ -96,6 +96,12 @@ public:
     // The status report.
     void RequestDeviceStatus();
     void btnRequestClick();
+    // A status request that only reads the reply: nothing of it is brought
+    // into the editor, no window opens, nothing is selected and no signal
+    // tells of it. A reply that fails says why, as any request does.
+    // Nothing is asked (nullopt) while unlinked, while an exchange waits and
+    // while an upgrade has, or is about to have, the line.
+    std::optional<StatusReport> request_status_quietly();
 
     bool exchange_busy() const { return exchange.exchange_busy(); }
 

@@ -47,6 +47,8 @@ constexpr std::array kFaults = {
     Row{PedalFault::SplitUpload, "split-upload", Shape::Number, "GAP_MS", kHour, "milliseconds", ""},
     Row{PedalFault::Stray, "stray", Shape::Hex, "HEX", 256, "1 to 256 bytes as hex digits, e.g. 31320D0A",
         "sent 20 ms after each status reply, e.g. 31320D0A"},
+    Row{PedalFault::DropDspWrite, "drop-dsp-write", Shape::Number, "N", kAny, "a count of DSP writes",
+        "the N-th DSP write from 0 is lost"},
     Row{PedalFault::NackAtWrite, "nack-at-write", Shape::Number, "N", kAny, "a count of Write Memory commands",
         "the N-th Write Memory from 0"},
     Row{PedalFault::SilentAtWrite, "silent-at-write", Shape::Number, "N", kAny,

@@ -31,6 +31,7 @@ enum class PedalFault {
     SplitStatus,     // split-status=PIECES:GAP_MS: the status reply in pieces that end at line ends
     SplitUpload,     // split-upload=GAP_MS: the upload answer in two pieces, cut mid-text
     Stray,           // stray=HEX: sent once, 20 ms after each status reply is complete
+    DropDspWrite,    // drop-dsp-write=N: the N-th DSP write (from 0) since the firmware started is ignored
     // The bootloader.
     NackAt,        // nack-at=erase|chunk:K|version|go: NACK the first time this step comes
     NackAtWrite,   // nack-at-write=N: NACK the N-th Write Memory (from 0) since power-on

@@ -77,6 +77,7 @@ PedalFirmware::PedalFirmware(const PedalOptions &options, PedalOutlet &outlet)
 void PedalFirmware::start(int version, qint64 at)
 {
     m_version = version;
+    m_dspWrites = 0;
     m_message.clear();
     m_lastByteAt = at;
     loadSettingsFromMemory();
@@ -332,6 +333,8 @@ void PedalFirmware::message(const QByteArray &m, qint64 at, Request &request)
         const int row = parameterForAddress(address);
         if (row < 0)
             return ignore(m, QStringLiteral("no parameter at this address"));
+        if (m_dspWrites++ == m_options.faults.number(PedalFault::DropDspWrite))
+            return m_outlet.note(QStringLiteral("fault: DSP write lost: ") + hex(m));
         m_settings.words[size_t(row)] = be32(m, 3);
         return;
     }

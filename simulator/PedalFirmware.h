@@ -85,6 +85,7 @@ private:
     QByteArray m_message;
     qint64 m_lastByteAt = 0;
     int m_ignored = 0;
+    qint64 m_dspWrites = 0; // DSP writes taken since the firmware started
 };
 
 } // namespace quorvane

@@ -87,18 +87,19 @@ void Tunings::menuUploadTuningsDataClick()
     pause_ms(pauses::after_command_ms);
 }
 
-void Tunings::btnSetTuningClick()
+QString Tunings::btnSetTuningClick()
 {
     if (m_link.refuses_writers())
-        return;
+        return {};
     const int tuning = m_current_tuning ? m_current_tuning() : no_tuning_index;
     const int semitones = m_semitone_variation ? m_semitone_variation() : 0;
     const QString text = tuning_message_text(tuning, semitones);
     m_console.print_to_console(QStringLiteral("Tuning Message: ") + text);
     if (m_dialogs.confirm(QStringLiteral("Set new tuning?")) == Answer::No)
-        return;
-    send_message(m_link, m_console, text, 3, true);
+        return {};
+    const LineStatus written = send_message(m_link, m_console, text, 3, true);
     pause_ms(pauses::after_command_ms);
+    return written == LineStatus::Ok ? text : QString();
 }
 
 } // namespace quorvane

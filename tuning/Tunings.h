@@ -49,8 +49,9 @@ public:
     void BuildTuningData();
     // "Upload Tuning Data": bypass on, then the whole table in one write.
     void menuUploadTuningsDataClick();
-    // "Set Tuning": the selected tuning and semitone shift.
-    void btnSetTuningClick();
+    // "Set Tuning": the selected tuning and semitone shift. Returns the
+    // message written, empty when nothing was written.
+    QString btnSetTuningClick();
 
     // The table as 1280 hex digits.
     QString tuning_data;

@@ -5,6 +5,7 @@
 #include "EditorRig.h"
 
 #include "common/Preferences.h"
+#include "parameters/WriteConfirmation.h"
 #include "app/TformMain.h"
 #include "protocol/DeviceConnection.h"
 #include "tuning/Instrument.h"
@@ -63,8 +64,9 @@ void TestPreferences::firstStartCreatesFoldersAndDefaults()
     QCOMPARE(contents(rig.productFile("ShowMessageVersionAtStartup.txt")), QByteArray("YES"));
     QCOMPARE(contents(rig.productFile("ReportUSBErrors.txt")), QByteArray("YES"));
     QCOMPARE(contents(rig.productFile("Instrument.txt")), QByteArray("GUITAR"));
+    QCOMPARE(contents(rig.productFile("ConfirmWrites.txt")), QByteArray("YES"));
     QVERIFY(!QFileInfo::exists(rig.shell.documents + "/Velsk/style.txt"));
-    QCOMPARE(QDir(rig.shell.documents + "/Velsk/Quorvane KQ5").entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 3);
+    QCOMPARE(QDir(rig.shell.documents + "/Velsk/Quorvane KQ5").entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 4);
 
     TformMain &form = editor.mainWindow();
     QVERIFY(editor.updates().show_update_message);
@@ -87,23 +89,26 @@ void TestPreferences::startUpReadsWhatTheFilesHold_data()
     QTest::addColumn<int>("instrument");
     QTest::addColumn<bool>("guitar");
     QTest::addColumn<bool>("bass");
+    QTest::addColumn<bool>("confirmWrites"); // the write check and its check mark
 
     const QString show = "ShowMessageVersionAtStartup.txt", report = "ReportUSBErrors.txt",
-                  instrument = "Instrument.txt";
-    QTest::newRow("report YES") << report << QByteArray("YES") << true << true << 0xFF << true << false;
-    QTest::newRow("report NO") << report << QByteArray("NO") << true << false << 0xFF << true << false;
-    QTest::newRow("report yes") << report << QByteArray("yes") << true << false << 0xFF << true << false;
-    QTest::newRow("report YES+LF") << report << QByteArray("YES\n") << true << false << 0xFF << true << false;
-    QTest::newRow("report empty") << report << QByteArray("") << true << false << 0xFF << true << false;
-    QTest::newRow("show NO") << show << QByteArray("NO") << false << true << 0xFF << true << false;
-    QTest::newRow("show no") << show << QByteArray("no") << true << true << 0xFF << true << false;
-    QTest::newRow("show NO+CRLF") << show << QByteArray("NO\r\n") << true << true << 0xFF << true << false;
-    QTest::newRow("show NO, UTF-8 mark") << show << QByteArray("\xEF\xBB\xBFNO") << false << true << 0xFF << true << false;
-    QTest::newRow("show NO, UTF-16 mark") << show << QByteArray("\xFF\xFEN\0O\0", 6) << false << true << 0xFF << true << false;
-    QTest::newRow("instrument BASS") << instrument << QByteArray("BASS") << true << true << 0xBA << false << true;
-    QTest::newRow("instrument Bass") << instrument << QByteArray("Bass") << true << true << 0 << false << false;
-    QTest::newRow("instrument GUITAR ") << instrument << QByteArray("GUITAR ") << true << true << 0 << false << false;
-    QTest::newRow("instrument not UTF-8") << instrument << QByteArray("B\xC1SS") << true << true << 0 << false << false;
+                  instrument = "Instrument.txt", confirm = "ConfirmWrites.txt";
+    QTest::newRow("report YES") << report << QByteArray("YES") << true << true << 0xFF << true << false << true;
+    QTest::newRow("report NO") << report << QByteArray("NO") << true << false << 0xFF << true << false << true;
+    QTest::newRow("report yes") << report << QByteArray("yes") << true << false << 0xFF << true << false << true;
+    QTest::newRow("report YES+LF") << report << QByteArray("YES\n") << true << false << 0xFF << true << false << true;
+    QTest::newRow("report empty") << report << QByteArray("") << true << false << 0xFF << true << false << true;
+    QTest::newRow("show NO") << show << QByteArray("NO") << false << true << 0xFF << true << false << true;
+    QTest::newRow("show no") << show << QByteArray("no") << true << true << 0xFF << true << false << true;
+    QTest::newRow("show NO+CRLF") << show << QByteArray("NO\r\n") << true << true << 0xFF << true << false << true;
+    QTest::newRow("show NO, UTF-8 mark") << show << QByteArray("\xEF\xBB\xBFNO") << false << true << 0xFF << true << false << true;
+    QTest::newRow("show NO, UTF-16 mark") << show << QByteArray("\xFF\xFEN\0O\0", 6) << false << true << 0xFF << true << false << true;
+    QTest::newRow("instrument BASS") << instrument << QByteArray("BASS") << true << true << 0xBA << false << true << true;
+    QTest::newRow("instrument Bass") << instrument << QByteArray("Bass") << true << true << 0 << false << false << true;
+    QTest::newRow("instrument GUITAR ") << instrument << QByteArray("GUITAR ") << true << true << 0 << false << false << true;
+    QTest::newRow("instrument not UTF-8") << instrument << QByteArray("B\xC1SS") << true << true << 0 << false << false << true;
+    QTest::newRow("confirm NO") << confirm << QByteArray("NO") << true << true << 0xFF << true << false << false;
+    QTest::newRow("confirm yes") << confirm << QByteArray("yes") << true << true << 0xFF << true << false << true;
 }
 
 void TestPreferences::startUpReadsWhatTheFilesHold()
@@ -115,6 +120,7 @@ void TestPreferences::startUpReadsWhatTheFilesHold()
     QFETCH(int, instrument);
     QFETCH(bool, guitar);
     QFETCH(bool, bass);
+    QFETCH(bool, confirmWrites);
 
     EditorRig rig;
     write(rig.productFile(file), held);
@@ -127,6 +133,8 @@ void TestPreferences::startUpReadsWhatTheFilesHold()
     QCOMPARE(int(editor.instrument().instrument_code), instrument);
     QCOMPARE(form.menuGuitar->isChecked(), guitar);
     QCOMPARE(form.menuBass->isChecked(), bass);
+    QCOMPARE(form.menuConfirmWrites->isChecked(), confirmWrites);
+    QCOMPARE(editor.writeConfirmation().enabled, confirmWrites);
     // Reading never rewrites an existing file.
     QCOMPARE(contents(rig.productFile(file)), held);
 }
@@ -156,6 +164,7 @@ void TestPreferences::togglesWriteOnlyExistingFiles_data()
     QTest::addColumn<QString>("file");
     QTest::newRow("Show Update Message") << "menuShowUpdateMsg" << "ShowMessageVersionAtStartup.txt";
     QTest::newRow("Report USB Errors") << "menuReportUSBErrors" << "ReportUSBErrors.txt";
+    QTest::newRow("Confirm Writes") << "menuConfirmWrites" << "ConfirmWrites.txt";
 }
 
 void TestPreferences::togglesWriteOnlyExistingFiles()

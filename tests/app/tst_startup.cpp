@@ -180,7 +180,7 @@ void TestStartup::menusHoldTheirItemsInOrder()
              (QStringList{"menuScan", "menuConnect", "menuDisconnect"}));
     QCOMPARE(itemNames(form.menuSettings),
              (QStringList{"menuLook", "menuMIDI", "menuUploadTuningsData", "menuReportUSBErrors",
-                          "menuInstrument"}));
+                          "menuConfirmWrites", "menuInstrument"}));
     QCOMPARE(itemNames(form.menuMIDI), QStringList{"menuMIDIchannel"});
     QCOMPARE(itemNames(form.menuInstrument), (QStringList{"menuGuitar", "menuBass"}));
     QCOMPARE(itemNames(form.menuFirmwareUpgrade),
@@ -229,6 +229,7 @@ void TestStartup::menuItemsStartInTheirState_data()
     QTest::newRow("menuMIDIchannel") << "menuMIDIchannel" << "Channel" << true << false << false;
     QTest::newRow("menuUploadTuningsData") << "menuUploadTuningsData" << "Upload Tuning Data" << false << false << false;
     QTest::newRow("menuReportUSBErrors") << "menuReportUSBErrors" << "Report USB Errors" << true << true << true;
+    QTest::newRow("menuConfirmWrites") << "menuConfirmWrites" << "Confirm Writes" << true << true << true;
     QTest::newRow("menuInstrument") << "menuInstrument" << "Instrument" << false << false << false;
     QTest::newRow("menuGuitar") << "menuGuitar" << "Guitar" << true << true << true;
     QTest::newRow("menuBass") << "menuBass" << "Bass" << true << true << false;

@@ -122,7 +122,9 @@ void TestFxWindow::initialState()
     QFETCH(QString, state);
     QFETCH(bool, enabled);
     FxFixture f;
-    QCOMPARE(f.window.size(), QSize(390, 517));
+    // The panel's 390 × 517, and the editing strip below it.
+    QCOMPARE(f.window.size(), QSize(390, 517 + editing_strip_height));
+    QVERIFY(editing_strip_height <= 32);
     QCOMPARE(f.window.minimumSize(), f.window.maximumSize());
     QWidget *w = child(f.window, QTest::currentDataTag());
     QVERIFY(w);
@@ -212,10 +214,13 @@ void TestFxWindow::hints()
     QCOMPARE(child(f.window, "chkDominantNoteCut")->toolTip().split("\r\n").size(), 3);
     QVERIFY(child(f.window, "chkHighNoteCut")->toolTip().startsWith(
         "Removes tracking and noise on higher strings (e.g. open G string and first frets in standard tuning)\r\n"));
+    // The panel's five hints; the editing strip's buttons tell what they do.
+    QWidget *strip = child(f.window, "stripEditing");
     int withHints = 0;
     for (QWidget *w : f.window.findChildren<QWidget *>())
-        withHints += !w->toolTip().isEmpty() && !w->toolTip().startsWith("Word: 0x");
+        withHints += !strip->isAncestorOf(w) && !w->toolTip().isEmpty() && !w->toolTip().startsWith("Word: 0x");
     QCOMPARE(withHints, 5);
+    QCOMPARE(child(f.window, "btnUndo")->toolTip(), QStringLiteral("Nothing to undo (Ctrl+Z)"));
 }
 
 void TestFxWindow::fontsAndTitles()
@@ -379,18 +384,23 @@ void TestFxWindow::showLoadsAddressesAndColoursTheFrames()
 void TestFxWindow::enabledStatesAcrossLinkAndUnlink()
 {
     ReportFixture f;
-    auto enabledSet = [&f] {
+    QWidget *strip = child(f.window, "stripEditing");
+    // The panel's disabled controls, and the strip's.
+    auto enabledSet = [&f, strip](bool in_strip = false) {
         QStringList off;
         for (QWidget *w : f.window.findChildren<QWidget *>())
-            if (!w->isEnabled() && !w->objectName().startsWith("qt_"))
+            if (!w->isEnabled() && !w->objectName().startsWith("qt_") && strip->isAncestorOf(w) == in_strip)
                 off << w->objectName();
         off.sort();
         return off;
     };
     QCOMPARE(enabledSet(), (QStringList{"dial1stHarmonic", "swtSplit", "swtWave"}));
+    // Nothing to undo, and no pedal to compare on.
+    QCOMPARE(enabledSet(true), (QStringList{"btnCopyAtoB", "btnCopyBtoA", "btnRedo", "btnSlotA", "btnSlotB", "btnUndo"}));
     f.link_pedal();
     QVERIFY(f.connection.is_linked);
     QCOMPARE(enabledSet(), QStringList{});
+    QCOMPARE(enabledSet(true), (QStringList{"btnRedo", "btnUndo"}));
     f.connection.menuDisconnectClick();
     QVERIFY(!f.connection.is_linked);
     for (QWidget *w : f.window.findChildren<QWidget *>())
@@ -419,16 +429,20 @@ void TestFxWindow::picture()
         put_word(v, 23 + 4 * i, words[i]);
     f.reply = v;
     f.link_pedal();
+    // Comparing: slot B played, and one change in it to undo.
+    f.window.history().switch_slot();
+    f.window.dial("dialSubMix")->setAngle(120);
     f.window.setWindowTitle("Quorvane KQ5 0011");
     f.window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+    QVERIFY(f.window.undoAction()->isEnabled());
     QPixmap pixmap(f.window.size() * 2);
     pixmap.setDevicePixelRatio(2);
     f.window.render(&pixmap);
     const QString dir = qEnvironmentVariable("QUORVANE_BINARY_DIR");
     if (!dir.isEmpty())
         QVERIFY(pixmap.save(dir + QStringLiteral("/effect-window.png")));
-    QCOMPARE(pixmap.size(), QSize(780, 1034));
+    QCOMPARE(pixmap.size(), QSize(780, 2 * (517 + editing_strip_height)));
 }
 
 QTEST_MAIN(TestFxWindow)

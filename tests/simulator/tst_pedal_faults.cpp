@@ -620,6 +620,33 @@ private slots:
         QTest::newRow("corrupt-block=x") << "corrupt-block=x" << false;
         QTest::newRow("nack-read") << "nack-read" << true;
         QTest::newRow("nack-read=1") << "nack-read=1" << false;
+        QTest::newRow("drop-dsp-write=1") << "drop-dsp-write=1" << true;
+        QTest::newRow("drop-dsp-write") << "drop-dsp-write" << false;
+    }
+
+    // The chosen DSP write is lost; the ones before and after it are taken,
+    // and nothing else counts as a DSP write.
+    void dropDspWriteLosesThatWriteOnly()
+    {
+        Link link(withFault(QStringLiteral("drop-dsp-write=1")));
+        const std::uint16_t dry = link.driver.model().effectAddresses().value(0);
+        auto dsp_write = [&](std::uint32_t word) {
+            QByteArray m(7, 0);
+            m[0] = 0x01;
+            qToBigEndian(dry, m.data() + 1);
+            qToBigEndian(word, m.data() + 3);
+            QCOMPARE(link.write(m), FT_OK);
+            link.readAfter(5);
+        };
+        const auto &words = link.driver.model().settings().words;
+        dsp_write(0x00100000);
+        QCOMPARE(words[0], 0x00100000u);
+        link.write("0D 01"); // the bypass is no DSP write
+        link.readAfter(5);
+        dsp_write(0x00200000);
+        QCOMPARE(words[0], 0x00100000u);
+        dsp_write(0x00300000);
+        QCOMPARE(words[0], 0x00300000u);
     }
 
     void faultTexts()
