@@ -5,6 +5,7 @@
 #include "widgets/FormFont.h"
 #include "common/ConsoleLog.h"
 #include "console/LogView.h"
+#include "console/TformTraffic.h"
 #include "platform/Wait.h"
 #include "protocol/Sender.h"
 #include "protocol/TimeLimits.h"
@@ -42,11 +43,26 @@ TformPrint::TformPrint(ConsoleLog &log, D2XXUnit &link, QWidget *parent)
                             Label1->height());
     Memo1->setLog(&m_log);
 
+    // "Traffic" takes the free room between "Read E2P" and the address
+    // caption, in the row of the other buttons; nothing else moves.
+    btnTraffic = new QPushButton(QStringLiteral("Traffic"), this);
+    btnTraffic->setObjectName(QStringLiteral("btnTraffic"));
+    btnTraffic->setAutoDefault(false);
+    btnTraffic->setToolTip(QStringLiteral("Every byte to and from the pedal, timed and decoded"));
+    use_form_font(btnTraffic, 10);
+    {
+        const int left = btnReadEEPROM->geometry().right() + 7;
+        const int right = Label1->geometry().left() - 5;
+        btnTraffic->setGeometry(left, 5, std::max(right - left, 40), 25);
+    }
+    btnTraffic->setEnabled(m_link.traffic != nullptr);
+
     connect(btnClear, &QPushButton::clicked, this, &TformPrint::btnClearClick);
     connect(btnScrollTop, &QPushButton::clicked, this, &TformPrint::btnScrollTopClick);
     connect(CheckBox1, &QCheckBox::toggled, this, &TformPrint::CheckBox1Change);
     connect(btnReadEEPROM, &QPushButton::clicked, this, &TformPrint::btnReadEEPROMClick);
     connect(btnEraseEeprom, &QPushButton::clicked, this, &TformPrint::btnEraseEepromClick);
+    connect(btnTraffic, &QPushButton::clicked, this, &TformPrint::btnTrafficClick);
 
     FormCreate();
 }
@@ -109,6 +125,26 @@ void TformPrint::btnEraseEepromClick()
     if (m_link.refuses_writers())
         return;
     emit eraseEepromRequested(cmbI2Caddr->currentText());
+}
+
+TformTraffic *TformPrint::trafficWindow()
+{
+    if (!m_link.traffic)
+        return nullptr;
+    if (!m_traffic) {
+        m_traffic = std::make_unique<TformTraffic>(*m_link.traffic, m_link.dialogs());
+        m_traffic->setParameterNames(parameter_names);
+    }
+    return m_traffic.get();
+}
+
+void TformPrint::btnTrafficClick()
+{
+    if (TformTraffic *window = trafficWindow()) {
+        window->show();
+        window->raise();
+        window->activateWindow();
+    }
 }
 
 } // namespace quorvane
