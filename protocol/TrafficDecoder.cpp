@@ -30,7 +30,11 @@ QString hex2(std::uint8_t v)
 
 QString hex_n(std::uint32_t v, int digits)
 {
-    return QStringLiteral("0x") + QString::number(v, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
+    static const char hex[] = "0123456789ABCDEF";
+    char s[10] = {'0', 'x'};
+    for (int i = 0; i < digits; ++i)
+        s[2 + i] = hex[(v >> (4 * (digits - 1 - i))) & 15];
+    return QString::fromLatin1(s, 2 + digits);
 }
 
 std::uint8_t at(const QByteArray &b, qsizetype i)
@@ -572,8 +576,9 @@ DecodedTraffic feed_bootloader(State &s, const TrafficRecord &r)
         unknown_bytes = 0;
     };
     const bool out = r.direction == TrafficDirection::Out;
-    for (char c : r.bytes) {
-        const auto b = std::uint8_t(c);
+    const qsizetype size = r.bytes.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const auto b = std::uint8_t(r.bytes.at(i));
         if (out && s.pending_command >= 0) {
             const auto code = std::uint8_t(s.pending_command);
             s.pending_command = -1;
@@ -633,8 +638,12 @@ DecodedTraffic feed_bootloader(State &s, const TrafficRecord &r)
             ++unknown_bytes;
             continue;
         }
-        s.part.append(char(b));
-        const qsizetype need = needed(s, step);
+        // A step whose length is known takes its bytes in one go.
+        qsizetype need = needed(s, step);
+        const qsizetype take = need > s.part.size() ? std::min(need - s.part.size(), size - i) : 1;
+        s.part.append(r.bytes.constData() + i, take);
+        i += take - 1;
+        need = needed(s, step);
         if (need > 0 && s.part.size() >= need) {
             flush_unknown();
             events.push_back(complete_step(s, step));
@@ -761,10 +770,9 @@ DecodedTraffic TrafficDecoder::decode(std::uint64_t number)
         c.first = first;
         c.state = std::make_shared<State>();
     }
-    TrafficRecord r;
     for (std::uint64_t n = c.first + c.rows.size(); n <= number; ++n) {
-        m_log.record(n, r);
-        feed(r);
+        m_log.record(n, m_scratch);
+        feed(m_scratch);
     }
     DecodedTraffic row = c.rows.back();
     if (c.rows.size() > cache_rows_limit) {

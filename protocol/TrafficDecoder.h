@@ -108,6 +108,7 @@ private:
 
     const TrafficLog &m_log;
     Cache m_cache;
+    TrafficRecord m_scratch; // its bytes' room is used again from record to record
 };
 
 // The decoded meaning of one message to the pedal's firmware, alone (for
