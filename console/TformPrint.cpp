@@ -43,18 +43,15 @@ TformPrint::TformPrint(ConsoleLog &log, D2XXUnit &link, QWidget *parent)
                             Label1->height());
     Memo1->setLog(&m_log);
 
-    // "Traffic" takes the free room between "Read E2P" and the address
-    // caption, in the row of the other buttons; nothing else moves.
+    // "Traffic" sits in the free room above the log's right end, below the
+    // address list; nothing of the console's own layout moves for it.
     btnTraffic = new QPushButton(QStringLiteral("Traffic"), this);
     btnTraffic->setObjectName(QStringLiteral("btnTraffic"));
     btnTraffic->setAutoDefault(false);
     btnTraffic->setToolTip(QStringLiteral("Every byte to and from the pedal, timed and decoded"));
     use_form_font(btnTraffic, 10);
-    {
-        const int left = btnReadEEPROM->geometry().right() + 7;
-        const int right = Label1->geometry().left() - 5;
-        btnTraffic->setGeometry(left, 5, std::max(right - left, 40), 25);
-    }
+    btnTraffic->resize(std::max(btnTraffic->sizeHint().width(), 64), 25);
+    placeTrafficButton();
     btnTraffic->setEnabled(m_link.traffic != nullptr);
 
     connect(btnClear, &QPushButton::clicked, this, &TformPrint::btnClearClick);
@@ -81,6 +78,13 @@ void TformPrint::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     // The log takes whatever room the window is given.
     Memo1->setGeometry(8, 62, std::max(60, width() - 17), std::max(60, height() - 70));
+    placeTrafficButton();
+}
+
+void TformPrint::placeTrafficButton()
+{
+    if (btnTraffic)
+        btnTraffic->move(Memo1->geometry().right() + 1 - btnTraffic->width(), 34);
 }
 
 QString TformPrint::eeprom_address() const

@@ -35,7 +35,7 @@ public:
     QPushButton *btnClear, *btnScrollTop, *btnEraseEeprom, *btnReadEEPROM;
     // Opens the traffic window (not part of the console's own layout: it
     // sits in the free room of the button row).
-    QPushButton *btnTraffic;
+    QPushButton *btnTraffic = nullptr;
     QCheckBox *CheckBox1;
     QLabel *Label1;
     QComboBox *cmbI2Caddr;
@@ -67,6 +67,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void placeTrafficButton();
+
     ConsoleLog &m_log;
     D2XXUnit &m_link;
     std::unique_ptr<Ui::TformPrint> ui;

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPalette>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
@@ -159,9 +160,31 @@ void TformTraffic::setParameterNames(const DspParameterLookup &lookup)
     m_model->decoder().reset();
 }
 
+void TformTraffic::matchRowShading()
+{
+    grdTraffic->ensurePolished();
+    QPalette palette = grdTraffic->palette();
+    const QColor base = palette.color(QPalette::Base);
+    const QColor text = palette.color(QPalette::Text);
+    const auto mix = [&](int a, int b) { return a + (b - a) * 6 / 100; };
+    const QColor shade(mix(base.red(), text.red()), mix(base.green(), text.green()), mix(base.blue(), text.blue()));
+    if (palette.color(QPalette::AlternateBase) != shade) {
+        palette.setColor(QPalette::AlternateBase, shade);
+        grdTraffic->setPalette(palette);
+    }
+}
+
+void TformTraffic::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::StyleChange || event->type() == QEvent::PaletteChange)
+        matchRowShading();
+}
+
 void TformTraffic::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    matchRowShading();
     refresh();
     m_refresh->start();
 }

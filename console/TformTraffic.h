@@ -49,11 +49,14 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
 private:
     void applyFilter();
     void updateStatus();
+    // Alternate rows a shade off the table's own background, whatever the look.
+    void matchRowShading();
 
     const TrafficLog &m_log;
     Dialogs &m_dialogs;

@@ -555,9 +555,17 @@ DecodedTraffic complete_step(State &s, Step step)
 DecodedTraffic partial_step(const State &s, Step step)
 {
     const qsizetype need = needed(s, step);
-    if (step == Step::Block && s.part.size() == 1)
-        return {s.kind(), s.name() + sep + QStringLiteral("count ") + QString::number(int(at(s.part, 0)) + 1) +
-                              QStringLiteral(" B")};
+    if (step == Step::Block) {
+        // Counted in data bytes, without the count and the checksum.
+        const qsizetype n = qsizetype(at(s.part, 0)) + 1;
+        if (s.part.size() == 1)
+            return {s.kind(), s.name() + sep + QStringLiteral("count ") + QString::number(n) + QStringLiteral(" B")};
+        const qsizetype have = std::min(s.part.size() - 1, n);
+        if (have == n)
+            return {s.kind(), s.name() + sep + QStringLiteral("data ") + QString::number(n) + QStringLiteral(" B")};
+        return {s.kind(), s.name() + sep + QStringLiteral("data (") + QString::number(have) + QStringLiteral(" of ") +
+                              QString::number(n) + QStringLiteral(" B)")};
+    }
     QString text = s.name() + sep + step_name(step) + QStringLiteral(" (") + QString::number(s.part.size());
     if (need > 0)
         text += QStringLiteral(" of ") + QString::number(need);

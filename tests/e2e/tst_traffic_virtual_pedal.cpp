@@ -89,6 +89,19 @@ void session(Editor &editor, bool bypass_on)
     QVERIFY(editor.connection().is_linked);
 }
 
+// From linked: firmware 9 written through the upgrade window.
+void upgrade_to_9(SimEditor &e)
+{
+    e.dialogs.answers.enqueue(Answer::Yes);
+    e.trigger("menuFirmwareUpgradeMode");
+    QCOMPARE(e.driver.model().mode(), PedalModel::Mode::Bootloader);
+    e.trigger("menuStartFirmwareUpgrade");
+    TformFirmwareUpgrade &upgrade = e.editor->firmwareUpgradeWindow();
+    upgrade.cmbFirmwareChoose()->setCurrentText(QStringLiteral("Firmware_9"));
+    e.run([&] { upgrade.btnUpgradeFirmware()->click(); });
+    QTRY_COMPARE(e.driver.model().firmwareVersion(), 9);
+}
+
 } // namespace
 
 class TestTrafficVirtualPedal : public QObject {
@@ -98,6 +111,7 @@ private slots:
     void exportPlaysBackThroughExpect_data();
     void exportPlaysBackThroughExpect();
     void expectRefusesWhatIsNoExport();
+    void picture();
 };
 
 void TestTrafficVirtualPedal::linkAndUpgradeAreCapturedAndDecoded()
@@ -106,8 +120,9 @@ void TestTrafficVirtualPedal::linkAndUpgradeAreCapturedAndDecoded()
     // The console's own layout stays as it was.
     TformPrint &console = e.editor->consoleWindow();
     QCOMPARE(console.Memo1->geometry(), QRect(8, 62, 489, 606));
-    QVERIFY(!console.btnTraffic->geometry().intersects(console.btnReadEEPROM->geometry()));
-    QVERIFY(!console.btnTraffic->geometry().intersects(console.Label1->geometry()));
+    for (QWidget *other : std::initializer_list<QWidget *>{console.btnReadEEPROM, console.Label1,
+                                                           console.cmbI2Caddr, console.Memo1})
+        QVERIFY2(!console.btnTraffic->geometry().intersects(other->geometry()), qPrintable(other->objectName()));
 
     e.link();
     QVERIFY(e.connection().is_linked);
@@ -123,14 +138,7 @@ void TestTrafficVirtualPedal::linkAndUpgradeAreCapturedAndDecoded()
              qPrintable(reply));
 
     // Into the bootloader and firmware 9 written.
-    e.dialogs.answers.enqueue(Answer::Yes);
-    e.trigger("menuFirmwareUpgradeMode");
-    QCOMPARE(e.driver.model().mode(), PedalModel::Mode::Bootloader);
-    e.trigger("menuStartFirmwareUpgrade");
-    TformFirmwareUpgrade &upgrade = e.editor->firmwareUpgradeWindow();
-    upgrade.cmbFirmwareChoose()->setCurrentText(QStringLiteral("Firmware_9"));
-    e.run([&] { upgrade.btnUpgradeFirmware()->click(); });
-    QTRY_COMPARE(e.driver.model().firmwareVersion(), 9);
+    upgrade_to_9(e);
 
     window.refresh();
     QCOMPARE(std::size_t(model.rowCount()), e.editor->traffic().count());
@@ -252,6 +260,27 @@ void TestTrafficVirtualPedal::expectRefusesWhatIsNoExport()
     std::tie(code, error) = run(traffic_csv_header.toLatin1() + "\n0,0.000,sideways,firmware,1,Bypass,x,0D 01\n");
     QCOMPARE(code, 2);
     QVERIFY2(error.contains("line 2: direction \"sideways\""), qPrintable(error));
+}
+
+// The window after a Link and a firmware upgrade, at its end: the version
+// record, Go, and the new firmware's status report. Kept beside the build
+// (traffic-window.png) for a look by eye and for the documentation.
+void TestTrafficVirtualPedal::picture()
+{
+    SimEditor e(pedal(10));
+    e.link();
+    upgrade_to_9(e);
+    TformTraffic &window = open_traffic(*e.editor);
+    window.resize(1180, 560);
+    window.grdTraffic->selectRow(window.model().rowCount() - 12);
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.refresh();
+    QPixmap pixmap(window.size() * 2);
+    pixmap.setDevicePixelRatio(2);
+    window.render(&pixmap);
+    const QString dir = qEnvironmentVariable("QUORVANE_BINARY_DIR");
+    if (!dir.isEmpty())
+        QVERIFY(pixmap.save(dir + QStringLiteral("/traffic-window.png")));
 }
 
 QTEST_MAIN(TestTrafficVirtualPedal)

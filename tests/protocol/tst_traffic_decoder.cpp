@@ -173,7 +173,7 @@ void TestTrafficDecoder::decodes_data()
         << TrafficKind::WriteMemory
         << QStringList{"Write Memory · command byte", "Write Memory", "ACK",
                        "Write Memory · address 0x08000100 · checksum ok", "ACK", "Write Memory · count 256 B",
-                       "Write Memory · data (257 of 258 B)", "Write Memory · 0x08000100 · 256 B · checksum ok", "ACK"};
+                       "Write Memory · data 256 B", "Write Memory · 0x08000100 · 256 B · checksum ok", "ACK"};
     QTest::newRow("Write Memory refused after its address")
         << boot << QStringList{"> 31CE", "< 79", "> 0800010000", "< 1F"} << TrafficKind::WriteMemory
         << QStringList{"Write Memory", "ACK", "Write Memory · address 0x08000100 · checksum bad (00, should be 09)",
