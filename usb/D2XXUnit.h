@@ -144,10 +144,10 @@ public:
     std::function<void()> before_request;
     // Where the gate writes its console lines.
     std::function<void(const QString &)> log;
-    // Where every write and read is captured; none, nothing is kept.
+    // Where every write and read is captured; none, nothing is kept. A
+    // message or request opens an exchange; its reply, and the rest of a
+    // bootloader command, belong to it.
     TrafficLog *traffic = nullptr;
-    // The exchange the latest write opened or joined.
-    std::uint32_t current_exchange() const { return m_exchange; }
 
     BridgeDriver &driver() { return m_driver; }
     Dialogs &dialogs() { return m_dialogs; }

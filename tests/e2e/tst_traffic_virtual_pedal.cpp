@@ -1,5 +1,5 @@
-// The traffic window against the virtual pedal: a real Link and firmware
-// upgrade captured at the gate and decoded row by row; and a session exported
+// The traffic window against the virtual pedal: a real Link, effect upload
+// and firmware upgrade captured at the gate and decoded row by row; and a session exported
 // as CSV, played back by kq5-pedal-sim --expect to an editor on its
 // pseudo-terminal.
 
@@ -136,6 +136,16 @@ void TestTrafficVirtualPedal::linkAndUpgradeAreCapturedAndDecoded()
     const QString reply = rows.mid(request + 1).filter(QRegularExpression("^Status reply · ")).value(0);
     QVERIFY2(reply.startsWith("Status reply · 83 values · firmware 10 · algorithm 0011 · effect 00"),
              qPrintable(reply));
+
+    // The effect uploaded: bypass first, the image, the pedal's answer.
+    e.dialogs.answers.enqueue(Answer::Yes);
+    e.click("btnUpload");
+    window.refresh();
+    rows = decoded_rows(model);
+    const qsizetype upload = rows.indexOf(QRegularExpression("^Effect upload · \\d+ B$"));
+    QVERIFY2(upload > 0, qPrintable(rows.join('\n')));
+    QCOMPARE(rows.at(upload - 1), "Bypass · on");
+    QCOMPARE(rows.at(upload + 1), "Upload answer · \"Upload OK 0011\\r\\n\"");
 
     // Into the bootloader and firmware 9 written.
     upgrade_to_9(e);
