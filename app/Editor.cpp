@@ -56,6 +56,7 @@ std::unique_ptr<QWidget> make_window(const char *name, const char *caption)
 Editor::Editor(const EditorDeps &deps)
     : m_driver(deps.driver), m_dialogs(deps.dialogs), m_shell(deps.shell),
       m_update_server(deps.update_server), m_limits(deps.limits),
+      m_traffic(std::make_unique<TrafficLog>()),
       m_link(std::make_unique<D2XXUnit>(deps.driver, deps.dialogs)),
       m_console(std::make_unique<ConsoleLog>()),
       m_preferences(std::make_unique<Preferences>(deps.shell, deps.dialogs)),
@@ -74,6 +75,7 @@ Editor::Editor(const EditorDeps &deps)
     // The gate to the wire logs to the console and, before any exchange,
     // sends the dial writes still waiting in the effect window's throttle.
     m_link->log = [this](const QString &line) { m_console->print_to_console(line); };
+    m_link->traffic = m_traffic.get();
     m_link->before_request = [this] {
         if (m_fx_settings)
             m_fx_settings->flush_dial_writes();
@@ -112,6 +114,22 @@ Editor::Editor(const EditorDeps &deps)
 
     m_print = std::make_unique<TformPrint>(*m_console, *m_link);
     m_windows.append(m_print.get());
+    // The traffic window names a DSP write's parameter by the addresses the
+    // current effect image gave.
+    m_print->parameter_names = [this](std::uint16_t address) {
+        DspParameterName known;
+        for (int i = 0; i < parameter_count; ++i) {
+            const auto row = ParameterRow(i);
+            if (!m_parameters->has_image_address(row) || m_parameters->address(row) != address)
+                continue;
+            known.name = m_parameters->parameter_name(row);
+            known.level = row != ParameterRow::wave && row != ParameterRow::low_pass &&
+                          row != ParameterRow::high_pass && row != ParameterRow::range &&
+                          row != ParameterRow::harmonic_pitch;
+            break;
+        }
+        return known;
+    };
     QObject::connect(m_print.get(), &TformPrint::eraseEepromRequested, m_print.get(),
                      [this](const QString &address) { m_settings_erase->EraseEEPROM(address); });
 

@@ -21,6 +21,7 @@ class BridgeDriver;
 class Catalogue;
 class ConsoleLog;
 class D2XXUnit;
+class TrafficLog;
 class DeviceConnection;
 class EffectCatalogue;
 class EffectUpload;
@@ -85,6 +86,8 @@ public:
     Shell &shell() { return m_shell; }
     const QString &update_server() const { return m_update_server; }
     D2XXUnit &link() { return *m_link; }
+    // Every byte that passes the gate, for the traffic window.
+    TrafficLog &traffic() { return *m_traffic; }
     ConsoleLog &console() { return *m_console; }
     Preferences &preferences() { return *m_preferences; }
     DeviceConnection &connection() { return *m_connection; }
@@ -136,6 +139,7 @@ private:
     TimeLimits m_limits;
     bool m_quit_after_transfer = false;
 
+    std::unique_ptr<TrafficLog> m_traffic;
     std::unique_ptr<D2XXUnit> m_link;
     std::unique_ptr<ConsoleLog> m_console;
     std::unique_ptr<Preferences> m_preferences;

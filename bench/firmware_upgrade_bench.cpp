@@ -11,6 +11,7 @@
 #include "platform/Dialogs.h"
 #include "protocol/ReplyReader.h"
 #include "usb/D2XXUnit.h"
+#include "usb/TrafficLog.h"
 #include "platform/LatencyTimer.h"
 #include "usb/SerialPortDriver.h"
 
@@ -24,6 +25,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 using namespace quorvane;
 
@@ -120,6 +122,7 @@ struct EditorSetup {
     bool lower_latency = true; // the editor lowers it as it does on Link
     bool flash_time = true;    // the pedal's flash takes its time
     bool verify = false;       // the written image is read back
+    TrafficLog *traffic = nullptr; // where the gate captures the traffic; none: no capture
 };
 
 EditorRun run_editor(const QString &sim_program, const QByteArray &image, const EditorSetup &setup)
@@ -135,6 +138,7 @@ EditorRun run_editor(const QString &sim_program, const QByteArray &image, const 
     SilentDialogs dialogs;
     ConsoleLog console;
     D2XXUnit link(driver, dialogs);
+    link.traffic = setup.traffic;
     link.GetFTDeviceCount();
     link.GetFTDeviceSerialNo(link.ft_device_count - 1);
     if (link.Open_USB_Device_By_Serial_Number(link.ft_list_text) != FT_OK)
@@ -270,6 +274,32 @@ int main(int argc, char **argv)
                 verified.seconds, verified.seconds - editor.seconds, tool_verified,
                 ratio(verified.seconds, tool_verified));
     print_breakdown(verified, LatencyTimer::wanted_ms);
+
+    // Traffic capture at the gate, off and on in turns, three runs each: the
+    // upgrade's time and the editor's own share of it.
+    {
+        TrafficLog traffic;
+        std::vector<double> off, on, off_own, on_own;
+        for (int round = 0; round < 3; ++round) {
+            const EditorRun a = run_editor(sim, image, {});
+            EditorSetup capturing;
+            capturing.traffic = &traffic;
+            const EditorRun b = run_editor(sim, image, capturing);
+            off.push_back(a.seconds);
+            on.push_back(b.seconds);
+            off_own.push_back(a.seconds - a.waiting);
+            on_own.push_back(b.seconds - b.waiting);
+        }
+        const auto median = [](std::vector<double> v) {
+            std::sort(v.begin(), v.end());
+            return v[v.size() / 2];
+        };
+        const double m_off = median(off), m_on = median(on);
+        std::printf("traffic capture: off %.3f s, on %.3f s (medians of 3): on/off %.4f, %+.2f %% (goal within 3 %%); "
+                    "editor's own time off %.3f s, on %.3f s; %zu records captured in the last run\n",
+                    m_off, m_on, ratio(m_on, m_off), (ratio(m_on, m_off) - 1.0) * 100.0, median(off_own),
+                    median(on_own), traffic.count() / 3);
+    }
 
     // For comparison: the editor on a bridge whose timer it may not lower.
     const EditorRun unlowered = run_editor(sim, image, {16, false, true, false});

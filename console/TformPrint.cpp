@@ -5,6 +5,7 @@
 #include "widgets/FormFont.h"
 #include "common/ConsoleLog.h"
 #include "console/LogView.h"
+#include "console/TformTraffic.h"
 #include "platform/Wait.h"
 #include "protocol/Sender.h"
 #include "protocol/TimeLimits.h"
@@ -42,11 +43,23 @@ TformPrint::TformPrint(ConsoleLog &log, D2XXUnit &link, QWidget *parent)
                             Label1->height());
     Memo1->setLog(&m_log);
 
+    // "Traffic" sits in the free room above the log's right end, below the
+    // address list; nothing of the console's own layout moves for it.
+    btnTraffic = new QPushButton(QStringLiteral("Traffic"), this);
+    btnTraffic->setObjectName(QStringLiteral("btnTraffic"));
+    btnTraffic->setAutoDefault(false);
+    btnTraffic->setToolTip(QStringLiteral("Every byte to and from the pedal, timed and decoded"));
+    use_form_font(btnTraffic, 10);
+    btnTraffic->resize(std::max(btnTraffic->sizeHint().width(), 64), 25);
+    placeTrafficButton();
+    btnTraffic->setEnabled(m_link.traffic != nullptr);
+
     connect(btnClear, &QPushButton::clicked, this, &TformPrint::btnClearClick);
     connect(btnScrollTop, &QPushButton::clicked, this, &TformPrint::btnScrollTopClick);
     connect(CheckBox1, &QCheckBox::toggled, this, &TformPrint::CheckBox1Change);
     connect(btnReadEEPROM, &QPushButton::clicked, this, &TformPrint::btnReadEEPROMClick);
     connect(btnEraseEeprom, &QPushButton::clicked, this, &TformPrint::btnEraseEepromClick);
+    connect(btnTraffic, &QPushButton::clicked, this, &TformPrint::btnTrafficClick);
 
     FormCreate();
 }
@@ -65,6 +78,13 @@ void TformPrint::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     // The log takes whatever room the window is given.
     Memo1->setGeometry(8, 62, std::max(60, width() - 17), std::max(60, height() - 70));
+    placeTrafficButton();
+}
+
+void TformPrint::placeTrafficButton()
+{
+    if (btnTraffic)
+        btnTraffic->move(Memo1->geometry().right() + 1 - btnTraffic->width(), 34);
 }
 
 QString TformPrint::eeprom_address() const
@@ -109,6 +129,26 @@ void TformPrint::btnEraseEepromClick()
     if (m_link.refuses_writers())
         return;
     emit eraseEepromRequested(cmbI2Caddr->currentText());
+}
+
+TformTraffic *TformPrint::trafficWindow()
+{
+    if (!m_link.traffic)
+        return nullptr;
+    if (!m_traffic) {
+        m_traffic = std::make_unique<TformTraffic>(*m_link.traffic, m_link.dialogs());
+        m_traffic->setParameterNames(parameter_names);
+    }
+    return m_traffic.get();
+}
+
+void TformPrint::btnTrafficClick()
+{
+    if (TformTraffic *window = trafficWindow()) {
+        window->show();
+        window->raise();
+        window->activateWindow();
+    }
 }
 
 } // namespace quorvane

@@ -3,6 +3,8 @@
 // and the settings-memory tools. Hidden until Ctrl+Shift+P in the main
 // window; closing it only hides it.
 
+#include "protocol/TrafficDecoder.h"
+
 #include <QWidget>
 
 #include <functional>
@@ -22,6 +24,7 @@ namespace quorvane {
 class ConsoleLog;
 class D2XXUnit;
 class LogView;
+class TformTraffic;
 
 class TformPrint : public QWidget {
     Q_OBJECT
@@ -30,6 +33,9 @@ public:
     ~TformPrint() override;
 
     QPushButton *btnClear, *btnScrollTop, *btnEraseEeprom, *btnReadEEPROM;
+    // Opens the traffic window (not part of the console's own layout: it
+    // sits in the free room of the button row).
+    QPushButton *btnTraffic = nullptr;
     QCheckBox *CheckBox1;
     QLabel *Label1;
     QComboBox *cmbI2Caddr;
@@ -40,12 +46,18 @@ public:
 
     void FormCreate();
 
+    // Names the parameters in the traffic window's DSP writes.
+    DspParameterLookup parameter_names;
+    // The traffic window, made on first use; none while nothing is captured.
+    TformTraffic *trafficWindow();
+
 public slots:
     void btnClearClick();
     void btnScrollTopClick();
     void CheckBox1Change();
     void btnReadEEPROMClick();
     void btnEraseEepromClick();
+    void btnTrafficClick();
 
 signals:
     // "Erase E2P": the settings memory at this bus address is to be erased.
@@ -55,9 +67,12 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void placeTrafficButton();
+
     ConsoleLog &m_log;
     D2XXUnit &m_link;
     std::unique_ptr<Ui::TformPrint> ui;
+    std::unique_ptr<TformTraffic> m_traffic;
 };
 
 } // namespace quorvane

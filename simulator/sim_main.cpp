@@ -3,6 +3,7 @@
 // SIGTERM. The POSIX terminal calls live here and nowhere else.
 
 #include "simulator/PedalModel.h"
+#include "simulator/TrafficReplay.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -13,6 +14,7 @@
 #include <QTextStream>
 
 #include <cerrno>
+#include <optional>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -147,8 +149,14 @@ int main(int argc, char *argv[])
                                        QStringLiteral("Keep the bridge's latency timer as DIR/bus/usb-serial/devices/<tty>/latency_timer, "
                                                       "starting at --latency-ms; the pedal follows what the host writes there."),
                                        QStringLiteral("DIR"));
+    const QCommandLineOption expect(QStringLiteral("expect"),
+                                    QStringLiteral("Play back a session exported as CSV from the editor's traffic window: "
+                                                   "answer each request with the recorded answer, print every request "
+                                                   "that differs (record number, expected and received bytes) and "
+                                                   "exit with 1 at the end if any did."),
+                                    QStringLiteral("FILE"));
     parser.addOptions({firmware, algorithm, effect, bootloader, bootloaderSynced, paced, latency, instantFlash, fault, log,
-                       sysfsRoot});
+                       sysfsRoot, expect});
     if (!parser.parse(app.arguments()))
         return fail(parser.errorText());
     if (parser.isSet(QStringLiteral("help")))
@@ -182,6 +190,21 @@ int main(int argc, char *argv[])
     // shorter restart absorbs the scheduling delays of a busy machine.
     options.restartMs = 50;
     options.keepLog = false;
+
+    std::optional<TrafficReplay> replay;
+    if (parser.isSet(expect)) {
+        QFile csv(parser.value(expect));
+        if (!csv.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("cannot read %1: %2").arg(csv.fileName(), csv.errorString()));
+        QString error;
+        replay.emplace();
+        if (!replay->load(csv, &error))
+            return fail(QStringLiteral("%1: %2").arg(csv.fileName(), error));
+        replay->report = [](const QString &line) {
+            std::printf("%s\n", qPrintable(line));
+            std::fflush(stdout);
+        };
+    }
 
     QFile logFile;
     if (parser.isSet(log)) {
@@ -235,6 +258,8 @@ int main(int argc, char *argv[])
 
     std::printf("%s\n", path.constData());
     std::fflush(stdout);
+    if (replay)
+        replay->start();
 
     // For the terminal, not yet taken by it. Bounded: while the client does
     // not read, the rest waits in the model (a pedal that never stops sending
@@ -246,7 +271,7 @@ int main(int argc, char *argv[])
         // Sleep until the client writes or the model's next byte is due, to
         // the microsecond: a wait rounded up to whole milliseconds would add
         // up to one to every reply, more than the line time of most of them.
-        const qint64 next = model.microsToNextOutput();
+        const qint64 next = replay ? (replay->hasOutput() ? 0 : -1) : model.microsToNextOutput();
         qint64 timeoutUs = 100000;
         if (next >= 0 && pending.size() < pending_max)
             timeoutUs = std::min<qint64>(timeoutUs, next);
@@ -276,7 +301,9 @@ int main(int argc, char *argv[])
             }
             char buffer[4096];
             const ssize_t n = read(master, buffer, sizeof buffer);
-            if (n > 0)
+            if (n > 0 && replay)
+                replay->receive(QByteArray(buffer, int(n)));
+            else if (n > 0)
                 model.receive(QByteArray(buffer, int(n)));
         }
         if (model.unplugged()) {
@@ -284,7 +311,8 @@ int main(int argc, char *argv[])
             break;
         }
         if (pending.size() < pending_max)
-            pending += model.takeOutput(pending_max - pending.size());
+            pending += replay ? replay->takeOutput(pending_max - pending.size())
+                              : model.takeOutput(pending_max - pending.size());
         while (!pending.isEmpty()) {
             const ssize_t n = write(master, pending.constData(), size_t(pending.size()));
             if (n <= 0)
@@ -296,5 +324,12 @@ int main(int argc, char *argv[])
     close(master);
     if (logFile.isOpen())
         logFile.close();
+    if (replay) {
+        replay->finish();
+        if (status == 0 && replay->differences() > 0) {
+            std::fprintf(stderr, "kq5-pedal-sim: %d difference(s) from the recording\n", replay->differences());
+            status = 1;
+        }
+    }
     return status;
 }

@@ -138,7 +138,9 @@ std::uint32_t D2XXUnit::ReadFTDevice()
     ReportFTError(QStringLiteral("FT_Read"), status);
     if (status != FT_OK)
         return 0;
-    return std::min<std::uint32_t>(got, link_buffer_size);
+    got = std::min(got, wanted);
+    capture(TrafficDirection::In, rx_buffer.data(), got);
+    return got;
 }
 
 std::uint32_t D2XXUnit::WriteFTDevice(std::uint32_t n)
@@ -147,6 +149,11 @@ std::uint32_t D2XXUnit::WriteFTDevice(std::uint32_t n)
     std::uint32_t written = 0;
     const FT_STATUS status = m_driver.write(ft_handle, tx_buffer.data(), n, written);
     m_last_write_status = status;
+    if (m_exchange_ends) {
+        ++m_exchange;
+        m_exchange_ends = false;
+    }
+    capture(TrafficDirection::Out, tx_buffer.data(), std::min(written, n));
     ReportFTError(QStringLiteral("FT_Write"), status);
     return written;
 }

@@ -4,6 +4,7 @@
 // driver failure through ReportFTError, gated by report_usb_errors.
 
 #include "usb/BridgeDriver.h"
+#include "usb/TrafficLog.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -100,7 +101,9 @@ public:
         // Reads a reply of `expected` bytes, within the bounds; nothing beyond
         // them is taken from the queue.
         LineReply read_reply(int expected, const ReplyLimits &limits);
-        // Reads off whatever is queued and logs it as stray bytes.
+        // Each bootloader command begins with one of these two: they read
+        // off (and log) or purge what is left of the last one, and the
+        // command's first write opens a new exchange.
         void discard_stray();
         void purge_receive();
         // Bytes waiting now; nullopt when the queue query failed.
@@ -141,6 +144,10 @@ public:
     std::function<void()> before_request;
     // Where the gate writes its console lines.
     std::function<void(const QString &)> log;
+    // Where every write and read is captured; none, nothing is kept. A
+    // message or request opens an exchange; its reply, and the rest of a
+    // bootloader command, belong to it.
+    TrafficLog *traffic = nullptr;
 
     BridgeDriver &driver() { return m_driver; }
     Dialogs &dialogs() { return m_dialogs; }
@@ -195,9 +202,17 @@ private:
     // A reply of unknown length is whole at a line end with nothing behind it.
     bool ends_at_quiet_line_end(const QByteArray &bytes);
     void print(const QString &line) const;
+    void capture(TrafficDirection direction, const std::uint8_t *data, std::uint32_t size)
+    {
+        if (traffic && size > 0)
+            traffic->append(direction, m_bootloader_held ? TrafficLine::Bootloader : TrafficLine::Firmware,
+                            m_exchange, data, size);
+    }
 
     std::array<std::uint8_t, link_buffer_size> tx_buffer{};
     bool m_bootloader_held = false;
+    std::uint32_t m_exchange = 0;
+    bool m_exchange_ends = true; // the next write opens a new exchange
     bool m_refusal_shown = false;
     FT_STATUS m_last_write_status = FT_OK;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);

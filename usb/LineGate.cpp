@@ -86,6 +86,7 @@ LineStatus D2XXUnit::transmit(QByteArrayView bytes, bool purge_tx)
 {
     if (m_bootloader_held)
         return refuse(bytes);
+    m_exchange_ends = true;
     return write_bytes(bytes, purge_tx);
 }
 
@@ -101,8 +102,9 @@ bool D2XXUnit::read_some(QByteArray &into, std::uint32_t max)
     ReportFTError(QStringLiteral("FT_Read"), status);
     if (status != FT_OK)
         return false;
-    into.append(reinterpret_cast<const char *>(rx_buffer.data()),
-                qsizetype(std::min<std::uint32_t>(got, wanted)));
+    got = std::min(got, wanted);
+    capture(TrafficDirection::In, rx_buffer.data(), got);
+    into.append(reinterpret_cast<const char *>(rx_buffer.data()), qsizetype(got));
     return true;
 }
 
@@ -128,6 +130,7 @@ LineStatus D2XXUnit::send_request(QByteArrayView request, bool purge_tx)
     if (before_request)
         before_request();
     read_stray();
+    m_exchange_ends = true;
     return write_bytes(request, purge_tx);
 }
 
@@ -200,13 +203,16 @@ std::optional<D2XXUnit::BootloaderSession> D2XXUnit::acquire_bootloader()
     if (m_bootloader_held)
         return std::nullopt;
     m_bootloader_held = true;
+    m_exchange_ends = true;
     return BootloaderSession(*this);
 }
 
 D2XXUnit::BootloaderSession::~BootloaderSession()
 {
-    if (m_link)
+    if (m_link) {
         m_link->m_bootloader_held = false;
+        m_link->m_exchange_ends = true;
+    }
 }
 
 LineStatus D2XXUnit::BootloaderSession::transmit(QByteArrayView bytes)
@@ -226,11 +232,13 @@ LineReply D2XXUnit::BootloaderSession::read_reply(int expected, const ReplyLimit
 void D2XXUnit::BootloaderSession::discard_stray()
 {
     m_link->read_stray();
+    m_link->m_exchange_ends = true;
 }
 
 void D2XXUnit::BootloaderSession::purge_receive()
 {
     m_link->PurgeFTReceive();
+    m_link->m_exchange_ends = true;
 }
 
 std::optional<std::uint32_t> D2XXUnit::BootloaderSession::queued()
