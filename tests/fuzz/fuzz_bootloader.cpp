@@ -30,19 +30,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     InputStream input(data, size);
     FuzzDriver driver;
     driver.piece = input.byte();
-    // The input in pieces: a length byte, then that many bytes, one piece
-    // for each write of the editor.
-    while (!input.empty())
-        driver.answers.append(input.take(input.byte()));
+    // The input in pieces: a length (two bytes, low first), then that many
+    // bytes, one piece for each write of the editor.
+    while (!input.empty()) {
+        const std::size_t low = input.byte();
+        const std::size_t length = low | std::size_t(input.byte()) << 8;
+        driver.answers.append(input.take(length));
+    }
 
     FuzzDialogs dialogs;
     D2XXUnit link(driver, dialogs);
     ConsoleLog console;
     FirmwareUpgrade client(link, console);
-    const ReplyLimits no_wait{0, 0, 0, 1};
+    // Nothing is waited for: what is queued is all that comes. (The whole
+    // reply's bound only cuts a reply that keeps coming, which this one cannot.)
+    const ReplyLimits no_wait{0, 0, 60000, 1};
     client.command_limits = no_wait;
     client.erase_limits = no_wait;
-    client.read_back_limits = {0, 0, 0, 257};
+    client.read_back_limits = {0, 0, 60000, 257};
     auto session = link.acquire_bootloader();
     FUZZ_CHECK(session.has_value());
     client.setSession(&*session);

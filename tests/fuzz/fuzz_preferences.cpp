@@ -35,10 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (utf8.toUtf8() == bytes && !bytes.startsWith("\xEF\xBB\xBF"))
         FUZZ_CHECK(*text == utf8);
 
-    // Written back, it reads the same.
+    // Written back, it reads the same: any text UTF-8 can carry that does not
+    // begin with the character a byte-order mark spells (the editor writes
+    // only its own words).
     FUZZ_CHECK(write_preference_text(path, *text).isEmpty());
     const std::optional<QString> again = read_preference_text(path);
     FUZZ_CHECK(again.has_value());
-    FUZZ_CHECK(*again == *text);
+    if (!text->startsWith(QChar(0xFEFF)) && QString::fromUtf8(text->toUtf8()) == *text)
+        FUZZ_CHECK(*again == *text);
     return 0;
 }

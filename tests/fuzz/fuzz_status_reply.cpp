@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     D2XXUnit link(driver, dialogs);
     ConsoleLog console;
     DeviceConnection connection(link, console, dialogs);
-    connection.limits.status = {0, 0, 0, TimeLimits{}.status.max_bytes};
+    // Nothing is waited for: what is queued is all that comes.
+    connection.limits.status = {0, 0, 60000, TimeLimits{}.status.max_bytes};
     ParameterModel model;
     constexpr std::uint32_t untouched = 0xA5A5A5A5;
     for (int i = 0; i < parameter_count; ++i)
