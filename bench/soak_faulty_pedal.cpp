@@ -392,17 +392,29 @@ public:
     int recoveries = 0;
     int recovery_failures = 0;
     int false_successes = 0;
-    int altered_accepted = 0; // a corrupted reply that still reads as a valid one
+    // A status reply altered on the line (a byte changed, or digits added to
+    // a value) that still reads as a valid reply: the reply carries no
+    // checksum, so nobody can tell.
+    int altered_accepted = 0;
     int over_bound = 0;
     qint64 longest_ms = 0;
 
+    // One clean exchange of each kind, before memory is measured: the
+    // parameters' addresses come with the first report, and the first of
+    // each kind makes what it keeps for the rest of the run.
+    void warm_up()
+    {
+        for (Kind kind : {Kind::status, Kind::edit, Kind::assignment, Kind::preset, Kind::upload, Kind::upgrade}) {
+            if (!clean(kind)) {
+                std::fprintf(stderr, "the clean pedal failed a clean %s\n", kind_name(kind));
+                std::exit(1);
+            }
+        }
+        upgrades_attempted = upgrades_completed = 0;
+    }
+
     void run(int total)
     {
-        // The parameters' addresses come with the first report.
-        if (!clean(Kind::status)) {
-            std::fprintf(stderr, "the clean pedal gave no status\n");
-            std::exit(1);
-        }
         int done = 0;
         while (done < total) {
             const Kind kind = pick_kind();
@@ -411,7 +423,7 @@ public:
             ++done;
             const bool failed = !outcome.reported_success;
             if (outcome.reported_success && !outcome.pedal_agrees) {
-                if (fault == Fault::corrupt && kind == Kind::status) {
+                if ((fault == Fault::corrupt || fault == Fault::extra_bytes) && kind == Kind::status) {
                     ++altered_accepted;
                 } else {
                     ++false_successes;
@@ -545,6 +557,17 @@ private:
         return outcome;
     }
 
+    // A text that is no number ends the command it came in and is shown by
+    // the editor's error report (the event loop goes on): here it ends the
+    // exchange, which reports what it had come to.
+    template <class Step> static void shown_by_error_report(Step step)
+    {
+        try {
+            step();
+        } catch (const ConversionError &) {
+        }
+    }
+
     Outcome run_exchange(Kind kind)
     {
         dialogs.messages.clear();
@@ -585,7 +608,7 @@ private:
             if (connection.bootloader_mode)
                 procedure.leave_upgrade_mode();
             if (!connection.is_linked)
-                connection.relink();
+                shown_by_error_report([this] { connection.relink(); });
             ++exchanges[Kind::status];
             ok = clean(Kind::status);
         }
@@ -618,17 +641,19 @@ private:
     Outcome status()
     {
         m_report.reset();
-        try {
-            connection.RequestDeviceStatus();
-        } catch (const ConversionError &) {
-            // Shown by the editor's error report: no report.
-        }
+        shown_by_error_report([this] { connection.RequestDeviceStatus(); });
         Outcome o;
         o.reported_success = m_report.has_value();
         if (m_report) {
             const std::vector<std::uint8_t> truth = pedal_status();
             const std::vector<std::uint8_t> &got = m_report->values;
             o.pedal_agrees = got.size() >= truth.size() && std::equal(truth.begin(), truth.end(), got.begin());
+            if (!o.pedal_agrees && qEnvironmentVariableIsSet("SOAK_DEBUG")) {
+                std::size_t i = 0;
+                while (i < truth.size() && i < got.size() && truth[i] == got[i])
+                    ++i;
+                std::fprintf(stderr, "status differs: %zu values for %zu, first at %zu\n", got.size(), truth.size(), i);
+            }
         }
         return o;
     }
@@ -707,7 +732,7 @@ private:
         m_upload_image = QString::fromLatin1(image.toHex().toUpper());
         m_upload_status.clear();
         m_pedal_said_upload_ok = false;
-        upload.btnUploadClick();
+        shown_by_error_report([this] { upload.btnUploadClick(); });
         Outcome o;
         o.reported_success = m_upload_status.startsWith(QLatin1String("Upload OK"));
         o.pedal_agrees = m_pedal_said_upload_ok && !broken;
@@ -719,7 +744,7 @@ private:
     {
         ++upgrades_attempted;
         const int version = line.pedal.model().firmwareVersion() == 10 ? 9 : 10;
-        procedure.menuFirmwareUpgradeModeClick();
+        shown_by_error_report([this] { procedure.menuFirmwareUpgradeModeClick(); });
         if (!procedure.pedal_in_bootloader())
             return {};
         return write_firmware(version);
@@ -729,7 +754,7 @@ private:
     {
         procedure.FirmwareSelect(QStringLiteral("Firmware_%1").arg(version));
         Outcome o;
-        o.reported_success = procedure.btnUpgradeFirmwareClick();
+        shown_by_error_report([&] { o.reported_success = procedure.btnUpgradeFirmwareClick(); });
         if (o.reported_success) {
             ++upgrades_completed;
             const QByteArray image = PedalModel::builtInFirmwareImage(version);
@@ -748,12 +773,14 @@ private:
         line.arm(Fault::none, 0, 0);
         ++upgrades_attempted;
         if (!procedure.pedal_in_bootloader() || !connection.is_linked) {
-            if (!connection.bootloader_mode)
-                procedure.menuFirmwareUpgradeModeClick();
-            if (!connection.is_linked)
-                connection.LinkDevice();
-            if (!procedure.pedal_in_bootloader())
-                procedure.BootloaderLinkHandshake();
+            shown_by_error_report([this] {
+                if (!connection.bootloader_mode)
+                    procedure.menuFirmwareUpgradeModeClick();
+                if (!connection.is_linked)
+                    connection.LinkDevice();
+                if (!procedure.pedal_in_bootloader())
+                    procedure.BootloaderLinkHandshake();
+            });
         }
         if (!procedure.pedal_in_bootloader())
             return false;
@@ -811,6 +838,7 @@ int main(int argc, char **argv)
     }
     QObject::connect(&soak.console, &ConsoleLog::lineAppended, &soak.console,
                      [&] { heartbeat = since_start.elapsed(); });
+    soak.warm_up();
     const qint64 rss_start = rss_kib();
     QElapsedTimer clock;
     clock.start();
@@ -836,9 +864,9 @@ int main(int argc, char **argv)
                 static_cast<long long>(soak.longest_ms));
     std::printf("crashes: 0 (the run ended)\n");
     std::printf("false successes: %d\n", soak.false_successes);
-    std::printf("corrupted status replies that still read as valid (no checksum in the reply): %d\n",
+    std::printf("status replies altered on the line that still read as valid (the reply has no checksum): %d\n",
                 soak.altered_accepted);
-    std::printf("RSS start %lld KiB, end %lld KiB, growth %lld KiB\n", static_cast<long long>(rss_start),
+    std::printf("RSS after the warm-up %lld KiB, at the end %lld KiB, growth %lld KiB\n", static_cast<long long>(rss_start),
                 static_cast<long long>(rss_end), static_cast<long long>(rss_end - rss_start));
     const bool ok = soak.over_bound == 0 && soak.false_successes == 0 && soak.recovery_failures == 0 &&
                     rss_end - rss_start < 5 * 1024;

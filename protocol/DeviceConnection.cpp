@@ -326,6 +326,18 @@ std::optional<StatusReport> DeviceConnection::read_status_report()
         m_dialogs.message(QStringLiteral("Incomplete status reply from the pedal (%1 values)").arg(count));
         return std::nullopt;
     }
+    // The pedal's reply holds exactly its layout's values: one more is a line
+    // end that came from the line, and every value behind it sits at the
+    // wrong index.
+    if (const int needed = status_reply_values_needed(values[0]); count > needed) {
+        m_console.print_to_console(QStringLiteral("Status reply with %1 values, %2 expected; not taken")
+                                       .arg(count)
+                                       .arg(needed));
+        m_dialogs.message(QStringLiteral("Garbled status reply from the pedal (%1 values, %2 expected)")
+                              .arg(count)
+                              .arg(needed));
+        return std::nullopt;
+    }
     return StatusReport{values[0], QString::number(values[0]), hex2(values[1]) + hex2(values[2]),
                         hex2(values[3]), values};
 }
