@@ -321,7 +321,9 @@ std::optional<StatusReport> DeviceConnection::read_status_report()
         break;
     }
     const std::vector<std::uint8_t> &values = reader.received_bytes_array;
-    if (count == 0 || count < status_reply_values_needed(values[0])) {
+    // A reply that never came whole is incomplete even when it holds enough
+    // values: a line end lost on the line joins two values into one.
+    if (count == 0 || count < status_reply_values_needed(values[0]) || status != LineStatus::Ok) {
         m_console.print_to_console(QStringLiteral("Incomplete status reply: %1 values").arg(count));
         m_dialogs.message(QStringLiteral("Incomplete status reply from the pedal (%1 values)").arg(count));
         return std::nullopt;

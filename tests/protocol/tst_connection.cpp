@@ -398,6 +398,10 @@ void TestConnection::wrongLengthReplyRefused_data()
     QTest::newRow("firmware 9 without bypass state")
         << statusReply(9, 0, 0x11, 0, 82) << incomplete.arg(82) << incomplete_log.arg(82);
     QTest::newRow("no line end at all") << QByteArray("10") << incomplete.arg(0) << incomplete_log.arg(0);
+    // A lost LF: every value is there, but the reply never came whole.
+    QByteArray lost_line_feed = statusReply(10, 0, 0x11, 0);
+    lost_line_feed.remove(lost_line_feed.indexOf("\r\n30\r\n") + 1, 1);
+    QTest::newRow("a line feed lost") << lost_line_feed << incomplete.arg(83) << incomplete_log.arg(83);
     // A line end from the line shifts every value behind it.
     QTest::newRow("one value too many")
         << statusReply(10, 0, 0x11, 0, 84) << QStringLiteral("Garbled status reply from the pedal (84 values, 83 expected)")
