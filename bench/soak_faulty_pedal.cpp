@@ -212,6 +212,7 @@ private:
         if (pedal.getQueueStatus(h, waiting) == FT_OK && waiting > 0) {
             std::vector<std::uint8_t> bytes(waiting);
             std::uint32_t got = 0;
+            ++m_batch;
             pedal.read(h, bytes.data(), waiting, got);
             for (std::uint32_t i = 0; i < got && !m_unplugged; ++i)
                 pass(bytes[i]);
@@ -235,8 +236,11 @@ private:
             }
             break;
         case Fault::short_reply:
-            if (index >= m_at && index < m_at + m_length) {
+            // The reply breaks off: the rest of what the pedal sent with it
+            // is lost; what it sends later comes.
+            if (index >= m_at && (!m_struck || m_batch == m_struck_batch)) {
                 m_struck = true;
+                m_struck_batch = m_batch;
                 return;
             }
             break;
@@ -281,6 +285,8 @@ private:
     int m_length = 0;
     qint64 m_bytes = 0;
     bool m_struck = false;
+    qint64 m_batch = 0; // what the pedal had sent at one look
+    qint64 m_struck_batch = -1;
     bool m_unplugged = false;
     FT_HANDLE m_handle = 0;
     QByteArray m_to_host;
