@@ -53,8 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             FUZZ_CHECK(model.value(ParameterRow(i)) == untouched);
         return 0;
     }
+    // Only a whole reply of exactly its layout's values is taken.
     const std::vector<std::uint8_t> &values = reported->values;
-    FUZZ_CHECK(int(values.size()) >= status_reply_values_needed(values[0]));
+    FUZZ_CHECK(int(values.size()) == status_reply_values_needed(values[0]));
+    FUZZ_CHECK(status_reply_complete(driver.delivered));
     FUZZ_CHECK(reported->firmware == values[0]);
     const std::size_t first = reported->firmware >= bypass_state_firmware ? 23 : 22;
     for (int i = 0; i < parameter_count; ++i) {
