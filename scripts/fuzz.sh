@@ -23,7 +23,7 @@ if command -v ccache >/dev/null 2>&1; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=true
 fi
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Fuzz -DCMAKE_CXX_FLAGS_FUZZ="-O1" \
   -DCMAKE_CXX_COMPILER=clang++ -DQUORVANE_FUZZ=ON "${launcher[@]}" >/dev/null
 cmake --build "$build" --target fuzz_targets -j "$(nproc)"
 
