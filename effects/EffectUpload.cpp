@@ -56,20 +56,27 @@ private:
     bool m_answered = false;
 };
 
-bool ends_line(const QByteArray &bytes)
+} // namespace
+
+bool upload_answer_complete(const QByteArray &bytes)
 {
     return bytes.contains('\n');
 }
 
-} // namespace
+QString upload_answer_text(const QByteArray &answer)
+{
+    const QByteArray shown = answer.left(kAnswerChars);
+    return QString::fromLatin1(Hex2String(
+        encode_hex_text(reinterpret_cast<const std::uint8_t *>(shown.constData()), std::uint32_t(shown.size()))));
+}
 
 QString check_effect_file(const QByteArray &bytes, qint64 size)
 {
     if (size > qint64(link_buffer_size))
         return QStringLiteral("the file has %1 bytes, more than %2").arg(size).arg(link_buffer_size);
-    if (size < kHeaderBytes)
+    if (size < kHeaderBytes || bytes.size() < kHeaderBytes)
         return QStringLiteral("the file has %1 bytes, fewer than its %2-byte header")
-            .arg(size)
+            .arg(std::min<qint64>(size, bytes.size()))
             .arg(kHeaderBytes);
     if (std::uint8_t(bytes[0]) != 0x00)
         return QStringLiteral("its first byte is 0x%1, not 0x00")
@@ -151,7 +158,7 @@ void EffectUpload::upload_catalogue_effect()
         return;
     m_console.print_to_console(QStringLiteral("write to device"));
     set_status(QStringLiteral("Uploading..."));
-    if (!take_answer(m_link.read_reply(limits.upload_answer, ends_line), false))
+    if (!take_answer(m_link.read_reply(limits.upload_answer, upload_answer_complete), false))
         return;
     restore.answered();
     m_connection.RequestDeviceStatus();
@@ -209,7 +216,7 @@ void EffectUpload::upload_file(const QString &file_name, const QByteArray &bytes
         return;
     m_console.print_to_console(
         QStringLiteral("%1 Bytes Sent ...").arg(written == LineStatus::Ok ? bytes.size() : 0));
-    if (written != LineStatus::Ok || !take_answer(m_link.read_reply(limits.upload_answer, ends_line), true))
+    if (written != LineStatus::Ok || !take_answer(m_link.read_reply(limits.upload_answer, upload_answer_complete), true))
         return;
     restore.answered();
 }
@@ -238,11 +245,7 @@ bool EffectUpload::take_answer(const LineReply &reply, bool log_counts)
     case LineStatus::Refused:
         return false;
     }
-    // The first 17 bytes as single-byte text.
-    const QByteArray shown = reply.bytes.left(kAnswerChars);
-    const QString answer = QString::fromLatin1(
-        Hex2String(encode_hex_text(reinterpret_cast<const std::uint8_t *>(shown.constData()),
-                                   std::uint32_t(shown.size()))));
+    const QString answer = upload_answer_text(reply.bytes);
     m_console.print_to_console(QStringLiteral("received: ") + answer);
     set_status(answer);
     return true;

@@ -30,6 +30,12 @@ class DeviceConnection;
 // when it can be sent, else the reason it cannot.
 QString check_effect_file(const QByteArray &bytes, qint64 size);
 
+// The pedal's answer to an upload is whole at its line feed.
+bool upload_answer_complete(const QByteArray &bytes);
+// What the status line shows of an answer: its first 17 bytes as
+// single-byte text.
+QString upload_answer_text(const QByteArray &answer);
+
 class EffectUpload : public QObject {
     Q_OBJECT
 public:

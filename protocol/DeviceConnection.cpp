@@ -339,9 +339,23 @@ std::optional<StatusReport> DeviceConnection::read_status_report()
         break;
     }
     const std::vector<std::uint8_t> &values = reader.received_bytes_array;
-    if (count == 0 || count < status_reply_values_needed(values[0])) {
+    // A reply that never came whole is incomplete even when it holds enough
+    // values: a line end lost on the line joins two values into one.
+    if (count == 0 || count < status_reply_values_needed(values[0]) || status != LineStatus::Ok) {
         m_console.print_to_console(QStringLiteral("Incomplete status reply: %1 values").arg(count));
         m_dialogs.message(QStringLiteral("Incomplete status reply from the pedal (%1 values)").arg(count));
+        return std::nullopt;
+    }
+    // The pedal's reply holds exactly its layout's values: one more is a line
+    // end that came from the line, and every value behind it sits at the
+    // wrong index.
+    if (const int needed = status_reply_values_needed(values[0]); count > needed) {
+        m_console.print_to_console(QStringLiteral("Status reply with %1 values, %2 expected; not taken")
+                                       .arg(count)
+                                       .arg(needed));
+        m_dialogs.message(QStringLiteral("Garbled status reply from the pedal (%1 values, %2 expected)")
+                              .arg(count)
+                              .arg(needed));
         return std::nullopt;
     }
     return StatusReport{values[0], QString::number(values[0]), hex2(values[1]) + hex2(values[2]),

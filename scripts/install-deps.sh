@@ -1,6 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the editor needs to build, run and be tested.
 # Idempotent: installs only what is missing.
+#
+#   install-deps.sh [--fuzz]
+#
+# --fuzz adds what the fuzz targets need (scripts/fuzz.sh): clang, and
+# libclang-rt-14-dev, which holds libFuzzer and is only a recommendation of
+# clang, so an install without recommendations leaves it out.
 set -euo pipefail
 
 packages=(
@@ -11,6 +17,9 @@ packages=(
   python3 openssl stm32flash help2man
   desktop-file-utils appstream dpkg-dev
 )
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test; then builds and runs
 # them again with AddressSanitizer and UndefinedBehaviorSanitizer, and checks
-# that those really catch a fault of ours.
+# that those really catch a fault of ours; last, a short run of every fuzz
+# target (scripts/fuzz.sh).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$root/scripts/install-deps.sh"
@@ -41,4 +42,8 @@ for check in "leak:ERROR: LeakSanitizer" "ub:runtime error:" "overflow:ERROR: Ad
   fi
   echo "deliberate $kind: caught"
 done
+echo "== Fuzz smoke =="
+# Every parser's fuzz target on its corpus, then 5 s of fuzzing each.
+bash "$root/scripts/fuzz.sh" 5
+
 echo "== All tests passed =="

@@ -332,6 +332,15 @@ private slots:
         QVERIFY(f.connection.Timer_USB_Read.isActive());
     }
 
+    // A file that shrank between its size and its read: the check refuses
+    // what came instead of reading a header that is not there.
+    void checkOfAFileThatShrank()
+    {
+        QCOMPARE(check_effect_file(QByteArray(1, '\0'), 4544),
+                 QString("the file has 1 bytes, fewer than its 3-byte header"));
+        QCOMPARE(check_effect_file(QByteArray(), 3), QString("the file has 0 bytes, fewer than its 3-byte header"));
+    }
+
     // Every way out of both uploads puts back the check timer, the reception
     // tick and the user's error-report switch; only the ways out without the
     // pedal's answer leave "Upload Failed".

@@ -121,8 +121,8 @@ private slots:
     void acceptedReport();
     void refusedReports_data();
     void refusedReports();
-    void shortReplyRefused_data();
-    void shortReplyRefused();
+    void wrongLengthReplyRefused_data();
+    void wrongLengthReplyRefused();
     void silentPedal();
     void conversionErrorRestoresEditor();
     void commandsWaitForRunningExchange();
@@ -387,19 +387,37 @@ void TestConnection::refusedReports()
     QVERIFY(!f.connection.exchange_busy());
 }
 
-void TestConnection::shortReplyRefused_data()
+void TestConnection::wrongLengthReplyRefused_data()
 {
     QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<int>("values");
-    QTest::newRow("half a reply") << statusReply(10, 0, 0x11, 0, 40) << 40;
-    QTest::newRow("firmware 9 without bypass state") << statusReply(9, 0, 0x11, 0, 82) << 82;
-    QTest::newRow("no line end at all") << QByteArray("10") << 0;
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("logged");
+    const QString incomplete = QStringLiteral("Incomplete status reply from the pedal (%1 values)");
+    const QString incomplete_log = QStringLiteral("Incomplete status reply: %1 values");
+    QTest::newRow("half a reply") << statusReply(10, 0, 0x11, 0, 40) << incomplete.arg(40) << incomplete_log.arg(40);
+    QTest::newRow("firmware 9 without bypass state")
+        << statusReply(9, 0, 0x11, 0, 82) << incomplete.arg(82) << incomplete_log.arg(82);
+    QTest::newRow("no line end at all") << QByteArray("10") << incomplete.arg(0) << incomplete_log.arg(0);
+    // A lost LF: every value is there, but the reply never came whole.
+    QByteArray lost_line_feed = statusReply(10, 0, 0x11, 0);
+    lost_line_feed.remove(lost_line_feed.indexOf("\r\n30\r\n") + 1, 1);
+    QTest::newRow("a line feed lost") << lost_line_feed << incomplete.arg(83) << incomplete_log.arg(83);
+    // A line end from the line shifts every value behind it.
+    QTest::newRow("one value too many")
+        << statusReply(10, 0, 0x11, 0, 84) << QStringLiteral("Garbled status reply from the pedal (84 values, 83 expected)")
+        << QStringLiteral("Status reply with 84 values, 83 expected; not taken");
+    QByteArray extra_line_end = statusReply(8, 0, 0x11, 0);
+    extra_line_end.insert(extra_line_end.indexOf("\r\n30\r\n"), '\r');
+    QTest::newRow("firmware 8, a CR inside")
+        << extra_line_end << QStringLiteral("Garbled status reply from the pedal (83 values, 82 expected)")
+        << QStringLiteral("Status reply with 83 values, 82 expected; not taken");
 }
 
-void TestConnection::shortReplyRefused()
+void TestConnection::wrongLengthReplyRefused()
 {
     QFETCH(QByteArray, reply);
-    QFETCH(int, values);
+    QFETCH(QString, message);
+    QFETCH(QString, logged);
     Fixture f;
     f.scanAndLink();
     f.connection.btnRequestClick(); // a full report first
@@ -407,9 +425,8 @@ void TestConnection::shortReplyRefused()
     f.dialogs.reset();
     f.pedalReply = reply;
     f.connection.btnRequestClick();
-    QCOMPARE(f.dialogs.messages,
-             QStringList{QStringLiteral("Incomplete status reply from the pedal (%1 values)").arg(values)});
-    QVERIFY(f.console.lines().contains(QStringLiteral("Incomplete status reply: %1 values").arg(values)));
+    QCOMPARE(f.dialogs.messages, QStringList{message});
+    QVERIFY(f.console.lines().contains(logged));
     QVERIFY(f.hookCalls.isEmpty());
     QCOMPARE(f.label("lblFirmwareVersion")->text(), "Device Firmware: 10");
     QVERIFY(!f.updating);
