@@ -346,10 +346,10 @@ std::optional<StatusReport> DeviceConnection::read_status_report()
         m_dialogs.message(QStringLiteral("Incomplete status reply from the pedal (%1 values)").arg(count));
         return std::nullopt;
     }
-    // The pedal's reply holds exactly its layout's values: one more is a line
-    // end that came from the line, and every value behind it sits at the
-    // wrong index.
-    if (const int needed = status_reply_values_needed(values[0]); count > needed) {
+    // The pedal ends every value with CR LF. A value without its LF is a CR
+    // that came from the line, and every value behind it would sit at the
+    // wrong index. (More whole lines than the layout reads are the pedal's.)
+    if (const int needed = status_reply_values_needed(values[0]); count != reader.last_reply_lines) {
         m_console.print_to_console(QStringLiteral("Status reply with %1 values, %2 expected; not taken")
                                        .arg(count)
                                        .arg(needed));

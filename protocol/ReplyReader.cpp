@@ -60,6 +60,7 @@ LineStatus ReplyReader::take(const LineReply &reply)
 {
     last_reply_count = 0;
     last_reply_size = reply.bytes.size();
+    last_reply_lines = int(reply.bytes.count('\n'));
     // What came is parsed whole or cut short by a deadline; a reply past
     // its cap, or cut by a failing link, is no reply of the pedal's.
     if ((reply.status != LineStatus::Ok && reply.status != LineStatus::TimedOut) ||

@@ -55,6 +55,9 @@ public:
     int last_reply_count = 0;
     // How many bytes it came in (0 when nothing came).
     qsizetype last_reply_size = 0;
+    // How many line ends (LF) it held: a value without one is a CR that the
+    // line made or an LF that it lost.
+    int last_reply_lines = 0;
 
 private:
     LineStatus take(const LineReply &reply);

@@ -123,6 +123,7 @@ private slots:
     void refusedReports();
     void wrongLengthReplyRefused_data();
     void wrongLengthReplyRefused();
+    void longerReplyTaken();
     void silentPedal();
     void conversionErrorRestoresEditor();
     void commandsWaitForRunningExchange();
@@ -402,9 +403,11 @@ void TestConnection::wrongLengthReplyRefused_data()
     QByteArray lost_line_feed = statusReply(10, 0, 0x11, 0);
     lost_line_feed.remove(lost_line_feed.indexOf("\r\n30\r\n") + 1, 1);
     QTest::newRow("a line feed lost") << lost_line_feed << incomplete.arg(83) << incomplete_log.arg(83);
-    // A line end from the line shifts every value behind it.
-    QTest::newRow("one value too many")
-        << statusReply(10, 0, 0x11, 0, 84) << QStringLiteral("Garbled status reply from the pedal (84 values, 83 expected)")
+    // A CR from the line shifts every value behind it.
+    QByteArray stray_cr = statusReply(10, 0, 0x11, 0);
+    stray_cr.insert(stray_cr.indexOf("\r\n30\r\n") + 4, '\r');
+    QTest::newRow("a CR inside")
+        << stray_cr << QStringLiteral("Garbled status reply from the pedal (84 values, 83 expected)")
         << QStringLiteral("Status reply with 84 values, 83 expected; not taken");
     QByteArray extra_line_end = statusReply(8, 0, 0x11, 0);
     extra_line_end.insert(extra_line_end.indexOf("\r\n30\r\n"), '\r');
@@ -432,6 +435,20 @@ void TestConnection::wrongLengthReplyRefused()
     QVERIFY(!f.updating);
     QVERIFY(f.connection.Timer_USB_Read.isActive());
     QVERIFY(!f.connection.exchange_busy());
+}
+
+void TestConnection::longerReplyTaken()
+{
+    // The pedal sends at least its layout's values; whole lines behind them
+    // are read past.
+    Fixture f;
+    f.scanAndLink();
+    f.dialogs.reset();
+    f.pedalReply = statusReply(10, 0, 0x11, 0, 84);
+    f.connection.btnRequestClick();
+    QVERIFY2(f.dialogs.messages.isEmpty(), qPrintable(f.dialogs.messages.join(" | ")));
+    QCOMPARE(f.label("lblFirmwareVersion")->text(), "Device Firmware: 10");
+    QVERIFY(f.console.lines().contains("num of bytes received: 84"));
 }
 
 void TestConnection::silentPedal()
