@@ -55,7 +55,7 @@ struct EditorDeps {
     // from the command line).
     bool allow_plain_http_loopback = false;
     // The bounds of every exchange with the pedal; tests hand in short ones.
-    TimeLimits limits;
+    TimeLimits limits{};
     // How often hot-plug looks at the bridges; 0: never (tests that count
     // the driver's calls).
     int hot_plug_poll_ms = HotPlug::poll_interval_ms;

@@ -17,7 +17,7 @@ echo "== Install and Debian package =="
 bash "$root/scripts/check-install.sh" "$root/build"
 
 echo "== Build and test with sanitizers =="
-bash "$root/scripts/build.sh" build-asan -DQUORVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+bash "$root/scripts/build.sh" build-asan -DQUORVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DQUORVANE_BENCH=OFF
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
