@@ -8,9 +8,9 @@
 #include "common/ConsoleLog.h"
 #include "console/LogView.h"
 #include "console/TformPrint.h"
-#include "platform/Dialogs.h"
 #include "usb/BridgeDriver.h"
 #include "usb/D2XXUnit.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,14 +26,6 @@
 using namespace quorvane;
 
 namespace {
-
-class NoDialogs : public Dialogs {
-public:
-    void message(const QString &) override {}
-    Answer confirm(const QString &) override { return Answer::Yes; }
-    QString openFile(const QString &, const QString &, const QString &) override { return {}; }
-    QString saveFile(const QString &, const QString &, const QString &) override { return {}; }
-};
 
 class NoDriver : public BridgeDriver {
 public:
@@ -103,7 +95,7 @@ int main(int argc, char *argv[])
     const int many = argc > 1 ? std::atoi(argv[1]) : 1000000;
 
     NoDriver driver;
-    NoDialogs dialogs;
+    test::ScriptedDialogs dialogs; // every question answered yes, no file chosen
     D2XXUnit link(driver, dialogs);
     ConsoleLog log;
     TformPrint window(log, link);

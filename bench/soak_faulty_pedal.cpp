@@ -28,7 +28,6 @@
 #include "parameters/DspWriter.h"
 #include "parameters/ParameterModel.h"
 #include "parameters/StatusDecoding.h"
-#include "platform/Dialogs.h"
 #include "platform/Wait.h"
 #include "presets/PresetFiles.h"
 #include "protocol/Codec.h"
@@ -36,6 +35,7 @@
 #include "simulator/PedalData.h"
 #include "simulator/SimulatorDriver.h"
 #include "usb/D2XXUnit.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -54,15 +54,6 @@
 using namespace quorvane;
 
 namespace {
-
-class BenchDialogs : public Dialogs {
-public:
-    QStringList messages;
-    void message(const QString &text) override { messages.append(text); }
-    Answer confirm(const QString &) override { return Answer::Yes; }
-    QString openFile(const QString &, const QString &, const QString &) override { return {}; }
-    QString saveFile(const QString &, const QString &, const QString &) override { return {}; }
-};
 
 enum class Fault { none, silence, short_reply, extra_bytes, corrupt, nack, unplug, endless,
                    // the bootloader's own
@@ -377,7 +368,7 @@ public:
     bool linked() const { return connection.is_linked; }
 
     FaultyLine line{pedal_options()};
-    BenchDialogs dialogs;
+    test::ScriptedDialogs dialogs; // every question answered yes, no file chosen
     ConsoleLog console;
     D2XXUnit link{line, dialogs};
     DeviceConnection connection{link, console, dialogs};

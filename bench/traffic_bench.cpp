@@ -6,8 +6,8 @@
 
 #include "console/TformTraffic.h"
 #include "console/TrafficModel.h"
-#include "platform/Dialogs.h"
 #include "protocol/TrafficDecoder.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -23,14 +23,6 @@
 using namespace quorvane;
 
 namespace {
-
-class NoDialogs : public Dialogs {
-public:
-    void message(const QString &) override {}
-    Answer confirm(const QString &) override { return Answer::Yes; }
-    QString openFile(const QString &, const QString &, const QString &) override { return {}; }
-    QString saveFile(const QString &, const QString &, const QString &) override { return {}; }
-};
 
 // Resident and peak resident memory of this process, in bytes.
 std::pair<std::size_t, std::size_t> resident()
@@ -165,7 +157,7 @@ int main(int argc, char **argv)
                 mib(before.second));
 
     // The window over the full ring, scrolled to its end.
-    NoDialogs dialogs;
+    test::ScriptedDialogs dialogs; // every question answered yes, no file chosen
     TformTraffic window(log, dialogs);
     window.resize(1100, 640);
     clock.restart();
