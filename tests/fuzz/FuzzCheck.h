@@ -2,6 +2,9 @@
 // What every fuzz target uses: the property check and a reader of the input.
 
 #include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdint>
@@ -18,6 +21,18 @@ namespace quorvane::fuzz {
             std::abort();                                                                          \
         }                                                                                          \
     } while (0)
+
+// Writes the input into the file `name` of a folder kept for the whole run,
+// for the readers that take a path; returns the file's path.
+inline QString write_input_file(const QString &name, const QByteArray &bytes)
+{
+    static QTemporaryDir *folder = new QTemporaryDir; // lives as long as the run
+    const QString path = folder->filePath(name);
+    QFile file(path);
+    FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    FUZZ_CHECK(file.write(bytes) == bytes.size());
+    return path;
+}
 
 // Reads the fuzzer's input front to back.
 class InputStream {

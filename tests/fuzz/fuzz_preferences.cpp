@@ -5,27 +5,13 @@
 
 #include "common/Preferences.h"
 
-#include <QFile>
-#include <QTemporaryDir>
-
 using namespace quorvane;
 using namespace quorvane::fuzz;
 
-namespace {
-QTemporaryDir *folder = nullptr;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    if (!folder)
-        folder = new QTemporaryDir;
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
-    const QString path = folder->filePath(QStringLiteral("Instrument.txt"));
-    {
-        QFile file(path);
-        FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        FUZZ_CHECK(file.write(bytes) == bytes.size());
-    }
+    const QString path = write_input_file(QStringLiteral("Instrument.txt"), bytes);
     const std::optional<QString> text = read_preference_text(path);
     FUZZ_CHECK(text.has_value());
     FUZZ_CHECK(*text == decode_preference_text(bytes));

@@ -8,16 +8,10 @@
 #include "parameters/ParameterModel.h"
 #include "presets/PresetFiles.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
 using namespace quorvane;
 using namespace quorvane::fuzz;
 
 namespace {
-
-QTemporaryDir *folder = nullptr;
 
 bool is_word_line(const QString &line)
 {
@@ -34,15 +28,8 @@ bool is_word_line(const QString &line)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    if (!folder)
-        folder = new QTemporaryDir;
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
-    const QString path = folder->filePath(QStringLiteral("preset.txt"));
-    {
-        QFile file(path);
-        FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        FUZZ_CHECK(file.write(bytes) == bytes.size());
-    }
+    const QString path = write_input_file(QStringLiteral("preset.txt"), bytes);
     const PresetFiles::ReadResult read = PresetFiles::read_preset_from(path);
     FUZZ_CHECK(read.outcome == PresetFiles::ReadResult::read);
 
